@@ -1,0 +1,213 @@
+#include "cipher/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace tolvana {
+namespace {
+
+std::string AllCodes() {
+    std::string codes;
+    for (int c = 0; c < 256; ++c) codes += static_cast<char>(c);
+    return codes;
+}
+
+// Runs both the fast and the exact decoder and checks that they agree,
+// including on which token fails and where.
+std::string DecodeBoth(std::string_view cipher) {
+    std::string fast, slow;
+    std::string fastError, slowError;
+    try {
+        fast = Dekryptera(cipher, kLineFeed);
+    } catch (const DecodeError& e) {
+        fastError = e.token() + "@" + std::to_string(e.line());
+    }
+    try {
+        slow = exact::Dekryptera(cipher, kLineFeed);
+    } catch (const DecodeError& e) {
+        slowError = e.token() + "@" + std::to_string(e.line());
+    }
+    EXPECT_EQ(fast, slow);
+    EXPECT_EQ(fastError, slowError);
+    if (!fastError.empty()) throw std::runtime_error(fastError);
+    return fast;
+}
+
+class BothDecimals : public ::testing::TestWithParam<char> {};
+INSTANTIATE_TEST_SUITE_P(Cipher, BothDecimals, ::testing::Values(',', '.'));
+
+TEST_P(BothDecimals, EncodesTheTellingRows) {
+    const char d = GetParam();
+    const std::string half = std::string(1, d) + "5";
+    const std::pair<int, std::string> rows[] = {
+        {0, "7" + half},   {1, "9"},         {10, "22" + half},  {13, "27"},
+        {32, "55" + half}, {97, "153"},      {98, "154" + half}, {99, "156"},
+        {228, "349" + half}, {229, "351"},   {246, "376" + half}, {255, "390"},
+    };
+    for (const auto& [code, text] : rows) {
+        std::string clear(1, static_cast<char>(code));
+        EXPECT_EQ(Kryptera(clear, kLineFeed, d), "\n" + text) << code;
+        EXPECT_EQ(exact::Kryptera(clear, kLineFeed, d), "\n" + text) << code;
+    }
+    EXPECT_EQ(Kryptera("abc", kLineFeed, d), "\n153\n154" + half + "\n156");
+    EXPECT_EQ(Kryptera("abc", kLineFeed, d).size(), 14u);
+    EXPECT_EQ(Kryptera("", kLineFeed, d), "");
+}
+
+TEST_P(BothDecimals, NeverWritesThirtyTwoAndOneSeparatorPerCharacter) {
+    const std::string cipher = Kryptera(AllCodes(), kLineFeed, GetParam());
+    EXPECT_EQ(std::count(cipher.begin(), cipher.end(), '\n'), 256);
+    EXPECT_EQ(cipher.find("\n32\n"), std::string::npos);
+    EXPECT_EQ(cipher.front(), '\n');
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(cipher.back())));
+}
+
+TEST_P(BothDecimals, AllCodesMakeTheRoundTrip) {
+    const std::string codes = AllCodes();
+    const std::string cipher = Kryptera(codes, kLineFeed, GetParam());
+    EXPECT_EQ(cipher, exact::Kryptera(codes, kLineFeed, GetParam()));
+    EXPECT_EQ(DecodeBoth(cipher), codes);
+}
+
+TEST_P(BothDecimals, CipherTextDecodesUnderTheOtherSeparatorToo) {
+    // A cipher text written with one separator reads back whatever the reader's
+    // own separator is, since both are always accepted.
+    const std::string clear = "r\xE4ksm\xF6rg\xE5s"; // code page letters
+    const std::string cipher = Kryptera(clear, kLineFeed, GetParam());
+    EXPECT_EQ(DecodeBoth(cipher), clear);
+}
+
+TEST(Kryptera, EncodesLongTextsWhole) {
+    std::mt19937 random(7);
+    std::string clear(100'000, '\0');
+    for (char& c : clear) c = static_cast<char>(random());
+    const std::string cipher = Kryptera(clear, kLineFeed, ',');
+    EXPECT_EQ(cipher, exact::Kryptera(clear, kLineFeed, ','));
+    EXPECT_EQ(std::count(cipher.begin(), cipher.end(), '\n'), 100'000);
+    EXPECT_EQ(DecodeBoth(cipher), clear);
+}
+
+TEST(Kryptera, WritesAnyOtherDecimalSeparator) {
+    EXPECT_EQ(Kryptera("ab", kLineFeed, '\''), "\n153\n154'5");
+    EXPECT_EQ(Kryptera("ab", kLineFeed, ','), "\n153\n154,5"); // the shared tables are untouched
+}
+
+TEST(Dekryptera, DecodesTheWorkedExamples) {
+    EXPECT_EQ(DecodeBoth("\n153\n154,5\n156"), "abc");
+    EXPECT_EQ(DecodeBoth("153\n154,5\n156"), "abc");
+    EXPECT_EQ(DecodeBoth("\n153\n\n154.5\n\n\n156"), "abc");
+    EXPECT_EQ(DecodeBoth(""), "");
+    EXPECT_EQ(DecodeBoth("55,5"), " ");
+    EXPECT_EQ(DecodeBoth("9"), "\x01");
+}
+
+TEST(Dekryptera, HasARuleOfItsOwnForThirtyTwo) {
+    EXPECT_EQ(DecodeBoth("\n32\n153"), " a");
+    EXPECT_EQ(DecodeBoth("32\n32\n153"), "  a");
+    // At the very end "32" goes through the arithmetic: 16.333... rounds to 16.
+    EXPECT_EQ(DecodeBoth("\n153\n32"), "a\x10");
+    // Separators at the end are ignored, so "32" is still the last token there.
+    EXPECT_EQ(DecodeBoth("\n153\n32\n\n"), "a\x10");
+    // Only the exact text "32" is special.
+    EXPECT_EQ(DecodeBoth("\n032\n153"), std::string("\x10") + "a");
+    EXPECT_EQ(DecodeBoth("\n32,0\n153"), std::string("\x10") + "a");
+}
+
+TEST(Dekryptera, RoundsTokensTheEncoderNeverWrites) {
+    EXPECT_EQ(DecodeBoth("154"), "b");    // y = 97.666...
+    EXPECT_EQ(DecodeBoth("153,75"), "b"); // y = 97.5, half to even
+    EXPECT_EQ(DecodeBoth("155,25"), "b"); // y = 98.5, half to even
+    EXPECT_EQ(DecodeBoth("0153"), "a");
+    EXPECT_EQ(DecodeBoth("153,0"), "a");
+    EXPECT_EQ(DecodeBoth("153."), "a");
+    EXPECT_EQ(DecodeBoth("7,50000000000000000001"), std::string(1, '\0'));
+    EXPECT_EQ(DecodeBoth("6,75"), std::string(1, '\0')); // y = -0.5 rounds to 0
+}
+
+TEST(Dekryptera, IgnoresBlanksAroundNumbersAndSeparatorsAtTheEnd) {
+    EXPECT_EQ(DecodeBoth("153\r\n154,5\r\n156\r\n"), "abc");
+    EXPECT_EQ(DecodeBoth(" \t153 \n 156\t"), "ac");
+    EXPECT_EQ(DecodeBoth("\n153\n"), "a");
+    EXPECT_EQ(DecodeBoth("\n"), "");
+    EXPECT_EQ(DecodeBoth("\n\n\n"), "");
+}
+
+TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
+    struct Case {
+        std::string cipher, token;
+        std::size_t line;
+        DecodeFailure::Reason reason;
+    };
+    using R = DecodeFailure::Reason;
+    const Case cases[] = {
+        {"\n153\nabc\n156", "abc", 3, R::NotANumber},
+        {"\n153\n1 53", "1 53", 3, R::NotANumber},
+        {"153,5,5", "153,5,5", 1, R::NotANumber},
+        {"\n\n1e2", "1e2", 3, R::NotANumber},
+        {"inf", "inf", 1, R::NotANumber},
+        {"nan", "nan", 1, R::NotANumber},
+        {"0x99", "0x99", 1, R::NotANumber},
+        {"1.153,5", "1.153,5", 1, R::NotANumber},
+        {"-153", "-153", 1, R::NotANumber},
+        {"+153", "+153", 1, R::NotANumber},
+        {",", ",", 1, R::NotANumber},
+        {" \r", " \r", 1, R::NotANumber},
+        {"\n153\n0", "0", 3, R::NotACode},      // code -5
+        {"\n391,5", "391,5", 2, R::NotACode},  // code 256
+        {"6,74", "6,74", 1, R::NotACode},      // rounds to -1
+        {std::string(400, '9'), std::string(400, '9'), 1, R::NotACode},
+        {"99999999999999", "99999999999999", 1, R::NotACode},
+    };
+    for (const Case& c : cases) {
+        using Decoder = std::string (*)(std::string_view, char);
+        for (Decoder decode : {Decoder{&Dekryptera}, Decoder{&exact::Dekryptera}}) {
+            try {
+                decode(c.cipher, kLineFeed);
+                ADD_FAILURE() << "decoded: " << c.cipher;
+            } catch (const DecodeError& e) {
+                EXPECT_EQ(e.token(), c.token) << c.cipher;
+                EXPECT_EQ(e.line(), c.line) << c.cipher;
+                EXPECT_EQ(e.reason(), c.reason) << c.cipher;
+            }
+        }
+    }
+}
+
+TEST(Dekryptera, FastPathAgreesWithArithmeticOnEveryShortToken) {
+    // Every token of up to 6 characters drawn from the digits and both decimal
+    // separators, alone and between separators.
+    const std::string alphabet = "0123456789,.";
+    std::string token;
+    std::size_t checked = 0;
+    auto visit = [&](auto&& self, std::size_t length) -> void {
+        if (length > 0) {
+            for (const std::string& cipher : {token, "\n" + token + "\n9"}) {
+                DecodeFailure fastFailure, slowFailure;
+                auto fast = Dekryptera(cipher, kLineFeed, fastFailure);
+                auto slow = exact::Dekryptera(cipher, kLineFeed, slowFailure);
+                ASSERT_EQ(fast, slow) << cipher;
+                ASSERT_EQ(fastFailure.reason, slowFailure.reason) << cipher;
+                ++checked;
+            }
+        }
+        if (length == 6) return;
+        for (char c : alphabet) {
+            token.push_back(c);
+            self(self, length + 1);
+            token.pop_back();
+        }
+    };
+    visit(visit, 0);
+    EXPECT_GT(checked, 6'000'000u);
+}
+
+TEST(NumberText, WritesAtMostFifteenSignificantDigits) {
+    EXPECT_EQ(exact::NumberText(16.0 + 1.0 / 3.0, ','), "16,3333333333333");
+    EXPECT_EQ(exact::NumberText(154.5, '.'), "154.5");
+    EXPECT_EQ(exact::NumberText(153, ','), "153");
+}
+
+} // namespace
+} // namespace tolvana

@@ -1,0 +1,69 @@
+#pragma once
+
+// A Dialogs double for the GUI tests: it answers from queues that a test fills
+// beforehand and records every box and dialog that the program asked for. An
+// interaction without a prepared answer fails the test and answers "Cancel".
+
+#include "ui/dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace tolvana::testing {
+
+class ScriptedDialogs : public ui::Dialogs {
+public:
+    struct Message {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+    struct Input {
+        QString prompt;
+        QString title;
+        QString defaultText;
+    };
+
+    std::deque<QString> inputAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
+
+    std::vector<Message> messages;
+    std::vector<Input> inputs;
+    std::vector<ui::FileRequest> fileRequests;
+
+    // Runs inside every message box, while it would be on screen.
+    std::function<void(const Message&)> onMessage;
+
+    void message(QWidget*, const QString& title, const QString& text, Icon icon) override {
+        messages.push_back({title, text, icon});
+        if (onMessage) onMessage(messages.back());
+    }
+
+    QString inputBox(QWidget*, const QString& prompt, const QString& title,
+                     const QString& defaultText) override {
+        inputs.push_back({prompt, title, defaultText});
+        if (inputAnswers.empty()) {
+            ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
+            return {};
+        }
+        QString answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        return answer;
+    }
+
+    std::optional<QString> chooseFile(QWidget*, const ui::FileRequest& request) override {
+        fileRequests.push_back(request);
+        if (fileAnswers.empty()) {
+            ADD_FAILURE() << "unexpected file dialog: " << request.title.toStdString();
+            return std::nullopt;
+        }
+        std::optional<QString> answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
+};
+
+} // namespace tolvana::testing

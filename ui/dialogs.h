@@ -1,0 +1,61 @@
+#pragma once
+
+// Every modal interaction of the program goes through this interface: message
+// boxes, input boxes and file dialogs. Windows are given one; the program uses
+// the Qt implementation and the tests a scripted one.
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace tolvana::ui {
+
+// The settings of one file dialog, as the commands make them.
+struct FileRequest {
+    enum class Kind { Open, Save };
+
+    Kind kind = Kind::Open;
+    QString title;
+    QString pattern;     // preset pattern, such as "*.crp"
+    QString filter;      // "Description|pattern|Description|pattern..." or a bare pattern list
+    int filterIndex = 1; // 1-based entry of the filter shown first
+
+    bool operator==(const FileRequest&) const = default;
+};
+
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Critical };
+
+    virtual ~Dialogs() = default;
+
+    // A message box with only an OK button.
+    virtual void message(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+
+    // An input box with a one-line entry pre-filled with `defaultText`. Returns
+    // the entry on OK; Cancel gives an empty text.
+    virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
+                             const QString& defaultText) = 0;
+
+    // A file-open or file-save dialog. Returns the chosen file's full path, or
+    // nothing when the user cancels.
+    virtual std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) = 0;
+};
+
+// The real dialogs, shown with Qt's widgets (or the desktop's native file
+// dialogs where the platform offers them).
+class QtDialogs : public Dialogs {
+public:
+    void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
+    std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
+};
+
+// Turns a filter string such as "Krypterat|*.crp" or "*.txt;" into Qt name
+// filters ("Krypterat (*.crp)", "*.txt").
+QStringList NameFilters(const QString& filter);
+
+} // namespace tolvana::ui
