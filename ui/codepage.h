@@ -1,0 +1,30 @@
+#pragma once
+
+// The code page of the program's text: Windows code page 1252 as Windows
+// itself uses it, where the five bytes that name no letter (0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) stand for the control characters of the same value. So every
+// code 0-255 is a character, and the conversion below is exact both ways.
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tolvana::ui {
+
+// The character of a code.
+QChar CharOfCode(unsigned char code);
+
+// The code of a character, or -1 when the code page has no such character.
+int CodeOfChar(QChar c);
+
+// Converts text to its codes. A character without a code (including any
+// character outside the basic multilingual plane) is never replaced: the
+// conversion fails and `badPosition` receives the index of the first such
+// character in `text`.
+std::optional<std::string> ToCodes(const QString& text, qsizetype* badPosition = nullptr);
+
+QString FromCodes(std::string_view codes);
+
+} // namespace tolvana::ui

@@ -1,0 +1,226 @@
+#include "ui/mainwindow.h"
+
+#include "cipher/cipher.h"
+#include "ui/codepage.h"
+#include "ui/filedialog.h"
+#include "ui/textbox.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+
+namespace tolvana::ui {
+namespace {
+
+const QString kTitle = QStringLiteral("Tolvana");
+
+// Shows the busy cursor for as long as a command runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// A piece of text fit for a message: control characters as their pictures,
+// and cut short when it is long.
+QString Quoted(const QString& text) {
+    constexpr qsizetype kMaxShown = 40;
+    QString shown = CodeTextBox::ToDisplay(text, CodeTextBox::LineBreak::Lf);
+    shown.replace(u'\n', QChar(0x240A));
+    if (shown.size() > kMaxShown) shown = shown.left(kMaxShown) + QChar(0x2026);
+    return u'"' + shown + u'"';
+}
+
+// "tecknet "ł" (U+0142) på rad 3" for the character at `position`, counting
+// lines by `lineBreak`.
+QString DescribeCharacter(const QString& text, qsizetype position, const QString& lineBreak) {
+    qsizetype line = 1;
+    for (qsizetype i = text.indexOf(lineBreak); i >= 0 && i < position;
+         i = text.indexOf(lineBreak, i + lineBreak.size()))
+        ++line;
+    char32_t code = text[position].unicode();
+    QString character = text.mid(position, 1);
+    if (text[position].isHighSurrogate() && position + 1 < text.size()) {
+        code = QChar::surrogateToUcs4(text[position], text[position + 1]);
+        character = text.mid(position, 2);
+    }
+    const QString hex = QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3").arg(character, hex, QString::number(line));
+}
+
+} // namespace
+
+char SystemDecimalSeparator() {
+    const QString decimal = QLocale::system().decimalPoint();
+    if (decimal.size() == 1) {
+        int code = CodeOfChar(decimal[0]);
+        if (code > 0) return static_cast<char>(code);
+    }
+    return '.';
+}
+
+QRect MainWindow::FromTwips(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+MainWindow::MainWindow(Services services) : services_(std::move(services)) {
+    setObjectName(QStringLiteral("ravlo"));
+    setWindowTitle(QStringLiteral("Olmira"));
+    buildControls();
+    buildMenus();
+
+    // The client area is 6555 by 6255 twips, below the menu bar.
+    const QRect client = FromTwips(0, 0, 6555, 6255);
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    TextRenText->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    // The toolbar follows the client area's width; nothing else moves.
+    client->installEventFilter(this);
+
+    Toolbar1 = new QToolBar(client);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar1->setFocusPolicy(Qt::NoFocus);
+    Toolbar1->setGeometry(FromTwips(0, 0, 6555, 630));
+
+    TextRenText = new CodeTextBox(CodeTextBox::LineBreak::CrLf, client);
+    TextRenText->setObjectName(QStringLiteral("TextRenText"));
+    TextRenText->setGeometry(FromTwips(480, 600, 5295, 1575));
+
+    EtikSkrivin1 = new QLabel(QStringLiteral("Skriv in den text som ska krypteras"), client);
+    EtikSkrivin1->setObjectName(QStringLiteral("EtikSkrivin1"));
+    EtikSkrivin1->setGeometry(FromTwips(1560, 240, 3015, 255));
+
+    TextKrypterad = new CodeTextBox(CodeTextBox::LineBreak::Lf, client);
+    TextKrypterad->setObjectName(QStringLiteral("TextKrypterad"));
+    TextKrypterad->setGeometry(FromTwips(480, 2760, 5295, 1575));
+
+    EtikKrypterad = new QLabel(QStringLiteral("                  Texten krypterad"), client);
+    EtikKrypterad->setObjectName(QStringLiteral("EtikKrypterad"));
+    EtikKrypterad->setGeometry(FromTwips(1560, 2400, 3015, 255));
+
+    KKnapKryptera = new QPushButton(QStringLiteral("Kryptera"), client);
+    KKnapKryptera->setObjectName(QStringLiteral("KKnapKryptera"));
+    KKnapKryptera->setGeometry(FromTwips(960, 4440, 1215, 375));
+
+    KKnappDekryptera = new QPushButton(QStringLiteral("Dekryptera"), client);
+    KKnappDekryptera->setObjectName(QStringLiteral("KKnappDekryptera"));
+    KKnappDekryptera->setGeometry(FromTwips(4320, 4440, 1215, 375));
+
+    SkapaLosen = new QPushButton(QStringLiteral("Skapa lösenord"), client);
+    SkapaLosen->setObjectName(QStringLiteral("SkapaLosen"));
+    SkapaLosen->setGeometry(FromTwips(2520, 4440, 1335, 375));
+
+    for (QPushButton* button : {KKnapKryptera, KKnappDekryptera, SkapaLosen}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    // The toolbar band lies over the label and the top of the clear-text box;
+    // keep it underneath so both stay readable and usable.
+    Toolbar1->lower();
+
+    setTabOrder(TextRenText, TextKrypterad);
+    setTabOrder(TextKrypterad, KKnapKryptera);
+    setTabOrder(KKnapKryptera, KKnappDekryptera);
+    setTabOrder(KKnappDekryptera, SkapaLosen);
+
+    Dialogoppna = new FileDialog(services_.dialogs, this);
+
+    connect(KKnapKryptera, &QPushButton::clicked, this, &MainWindow::encrypt);
+    connect(KKnappDekryptera, &QPushButton::clicked, this, &MainWindow::decrypt);
+}
+
+void MainWindow::buildMenus() {
+    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("Arkiv "));
+    arkiv->setObjectName(QStringLiteral("arkiv"));
+    auto addItem = [](QMenu* menu, const char* name, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
+    addItem(arkiv, "save", QStringLiteral("Spara tolvana"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("Avsluta"));
+    connect(closeProg, &QAction::triggered, this, &MainWindow::quit);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Hjälp"));
+    help->setObjectName(QStringLiteral("Help"));
+    addItem(help, "Help2", QStringLiteral("Hjälp"));
+    addItem(help, "about", QStringLiteral("Om programmet"));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        Toolbar1->resize(centralWidget()->width(), Toolbar1->height());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showMessage(const QString& text) {
+    services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
+}
+
+void MainWindow::encrypt() {
+    BusyCursor busy;
+    Separator = kLineFeed;
+    const QString clear = TextRenText->text();
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(clear, &bad);
+    if (!codes) {
+        showMessage(QStringLiteral("Texten kan inte krypteras: %1 finns inte i teckentabellen.")
+                        .arg(DescribeCharacter(clear, bad, QStringLiteral("\r\n"))));
+        return;
+    }
+    const std::string cipher = Kryptera(*codes, Separator, services_.decimalSeparator());
+    TextKrypterad->setText(FromCodes(cipher));
+    TextRenText->setText(QString());
+}
+
+void MainWindow::decrypt() {
+    BusyCursor busy;
+    Separator = kLineFeed;
+    const QString cipher = TextKrypterad->text();
+    const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(cipher, &bad);
+    if (!codes) {
+        showMessage(cannot + QStringLiteral("%1 finns inte i teckentabellen.")
+                                 .arg(DescribeCharacter(cipher, bad, QStringLiteral("\n"))));
+        return;
+    }
+    DecodeFailure failure;
+    std::optional<std::string> clear = Dekryptera(*codes, Separator, failure);
+    if (!clear) {
+        const QString token = Quoted(FromCodes(failure.token));
+        const QString line = QString::number(failure.line);
+        if (failure.reason == DecodeFailure::Reason::NotANumber)
+            showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
+        else
+            showMessage(cannot +
+                        QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
+        return;
+    }
+    TextRenText->setText(FromCodes(*clear));
+}
+
+void MainWindow::quit() { QApplication::closeAllWindows(); }
+
+} // namespace tolvana::ui

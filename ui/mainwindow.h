@@ -1,0 +1,78 @@
+#pragma once
+
+// The main window "Olmira": the clear-text box above, the cipher-text box
+// below, three buttons and the menus "Arkiv " and "Hjälp". Every command of the
+// program starts here and runs to its end before the next event.
+
+#include "ui/dialogs.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolBar;
+
+namespace tolvana::ui {
+
+class CodeTextBox;
+class FileDialog;
+
+// The decimal separator of the user's locale as a code page character; a
+// point where the locale's separator is not a single code page character.
+char SystemDecimalSeparator();
+
+// Everything the window is given rather than finding for itself, so tests can
+// stand in for the user's boxes and locale.
+struct Services {
+    Dialogs& dialogs;
+    std::function<char()> decimalSeparator = SystemDecimalSeparator;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Services services);
+    ~MainWindow() override;
+
+    // Logical pixels per twip are fixed: 15 twips make one pixel.
+    static constexpr int kTwipsPerPixel = 15;
+    static QRect FromTwips(int left, int top, int width, int height);
+
+    CodeTextBox* clearTextBox() const { return TextRenText; }
+    CodeTextBox* cipherTextBox() const { return TextKrypterad; }
+
+public slots:
+    void encrypt();
+    void decrypt();
+    void quit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void showMessage(const QString& text);
+
+    Services services_;
+
+    // The entry separator; both cipher commands set it before anything else.
+    char Separator = '\n';
+
+    CodeTextBox* TextRenText = nullptr;
+    CodeTextBox* TextKrypterad = nullptr;
+    QLabel* EtikSkrivin1 = nullptr;
+    QLabel* EtikKrypterad = nullptr;
+    QPushButton* KKnapKryptera = nullptr;
+    QPushButton* KKnappDekryptera = nullptr;
+    QPushButton* SkapaLosen = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    FileDialog* Dialogoppna = nullptr;
+};
+
+} // namespace tolvana::ui
