@@ -1,0 +1,193 @@
+#pragma once
+
+// The file layer. Every file the program reads or writes goes through here, and
+// each is in one of two formats:
+//
+// - Field file: text fields, each written as a double quote, the text, a double
+//   quote and CR LF. Text is a byte string of code page codes, one byte per
+//   character, passed through unchanged: nothing is converted, doubled or
+//   escaped. Turning characters into code page bytes is the caller's work.
+// - Record file: fixed 2-byte records, record n (counted from 1) at bytes
+//   2(n-1) and 2(n-1)+1, each a 16-bit signed integer, low byte first, no
+//   header.
+//
+// Open files are objects returned by the Open functions. Their destructors
+// close them, so no return or error path can leave a file open. Every failure
+// is thrown as StorageError; what to do about it is the caller's decision.
+// Paths are used exactly as given.
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tolvana::storage {
+
+class StorageError : public std::runtime_error {
+public:
+    enum class Kind {
+        NotFound,    // opening for input a file that does not exist
+        CannotOpen,  // a file or its temporary file cannot be opened or created
+        PastEnd,     // ReadField with nothing left to read
+        ReadFailed,  // the device failed a read
+        WriteFailed, // the device failed a write, flush, close or the final rename
+    };
+
+    // `error` is the errno value (0 when no system call failed). `reason` is
+    // the text that says why; empty means the system's text for `error`.
+    StorageError(Kind kind, std::string path, int error, std::string reason = {});
+
+    Kind kind() const { return kind_; }
+    const std::string& path() const { return path_; }
+    int error() const { return error_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    Kind kind_;
+    std::string path_;
+    int error_;
+    std::string reason_;
+};
+
+enum class Permissions {
+    Ordinary,  // a new file gets 0666 less the umask; a replaced file keeps its bits
+    OwnerOnly, // the file gets 0600, also when it replaces one that had more
+};
+
+// A field file open for reading. The whole file is read into memory when it is
+// opened, so reading fields does no further input and cannot fail on the device.
+class InputFile {
+public:
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile() = default;
+
+    // Reads the next field:
+    // 1. Blanks (spaces and tabs) before the field are skipped.
+    // 2. A field that starts with a double quote is every byte up to the next
+    //    double quote; commas, CR and LF inside belong to it. A missing closing
+    //    quote makes the field run to the end of the file. After the closing
+    //    quote, blanks are skipped and then one comma or one line end (CR LF, a
+    //    lone CR or a lone LF) is consumed. Any other byte is left where it is
+    //    and starts the next field.
+    // 3. Any other field runs up to the next comma, CR or LF, or to the end of
+    //    the file. The comma or line end (CR LF counts as one) is consumed.
+    //    Blanks at its end are dropped; a double quote inside it is an
+    //    ordinary byte.
+    // Throws StorageError(PastEnd) when AtEnd() is true.
+    std::string ReadField();
+
+    // True when no byte is left to read; an empty file is at its end at once.
+    bool AtEnd() const;
+
+    // Releases the file; closing a closed file does nothing.
+    void Close();
+
+private:
+    friend InputFile OpenForInput(const std::string& path);
+    InputFile(std::string path, std::string bytes);
+
+    std::string path_;
+    std::string bytes_;
+    std::size_t pos_ = 0;
+    bool open_ = false;
+};
+
+// A field file being written. The lines go into a temporary file beside the
+// target, which replaces the target only when Close() has written everything
+// to disk. Until then, and after any failure, the target is untouched.
+class OutputFile {
+public:
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Without a successful Close() the temporary file is removed and the
+    // target left as it was.
+    ~OutputFile();
+
+    // Appends one field line: 0x22, the text unchanged, 0x22, 0x0D 0x0A. On
+    // failure the temporary file is removed, the file is closed and
+    // StorageError(WriteFailed) is thrown.
+    void WriteField(std::string_view text);
+
+    // Flushes the temporary file to disk and renames it over the target. On
+    // failure the temporary file is removed, the target keeps its old content
+    // and StorageError(WriteFailed) is thrown. Closing a closed file does
+    // nothing.
+    void Close();
+
+private:
+    friend OutputFile OpenForOutput(const std::string& path, Permissions permissions);
+    OutputFile(std::string path, std::string target, std::string temp, int fd);
+    void Discard() noexcept;
+
+    std::string path_;   // as the caller gave it, for errors
+    std::string target_; // the file that gets replaced (symbolic links resolved)
+    std::string temp_;
+    int fd_ = -1;
+};
+
+// A record file open for reading and writing (or reading only, see
+// OpenRecordsForReading).
+class RecordFile {
+public:
+    RecordFile(RecordFile&& other) noexcept;
+    RecordFile& operator=(RecordFile&& other) noexcept;
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+    ~RecordFile();
+
+    // Reads record `record` (from 1). Bytes of the record that lie past the end
+    // of the file count as 0, so a file that holds no bytes there gives 0 and a
+    // 1-byte file gives its byte as the low byte. The file is not changed.
+    // Throws std::invalid_argument for a record number below 1.
+    std::int16_t GetRecord(std::int32_t record);
+
+    // Writes the record in place, low byte first, extending the file (with
+    // zero bytes in between) when it is shorter. Other bytes are unchanged.
+    void PutRecord(std::int32_t record, std::int16_t value);
+
+    // Flushes what was written to disk and releases the file; closing a closed
+    // file does nothing.
+    void Close();
+
+private:
+    friend RecordFile OpenForRecords(const std::string&, int, Permissions);
+    friend RecordFile OpenRecordsForReading(const std::string&);
+    RecordFile(std::string path, int fd);
+
+    std::string path_;
+    int fd_ = -1;
+    bool written_ = false;
+};
+
+// Opens a field file for reading from its first byte. Throws StorageError:
+// NotFound when it does not exist, CannotOpen when it is not a regular file or
+// cannot be opened, ReadFailed when reading it fails.
+InputFile OpenForInput(const std::string& path);
+
+// Starts writing a field file that replaces `path` when closed. The folder must
+// exist and be writable, since the temporary file is made there. Throws
+// StorageError(CannotOpen) when the temporary file cannot be created or the
+// target is a folder or another non-regular file.
+OutputFile OpenForOutput(const std::string& path, Permissions permissions = Permissions::Ordinary);
+
+inline constexpr int kRecordLength = 2;
+
+// Opens a record file for reading and writing; a missing file is created
+// empty, with the given permissions. Only record length 2 exists
+// (std::invalid_argument otherwise). Throws StorageError(CannotOpen).
+RecordFile OpenForRecords(const std::string& path, int recordLength = kRecordLength,
+                          Permissions permissions = Permissions::Ordinary);
+
+// Opens an existing record file for reading only, for a file that may be read
+// but not written. PutRecord on it fails with WriteFailed. Throws
+// StorageError: NotFound or CannotOpen.
+RecordFile OpenRecordsForReading(const std::string& path);
+
+} // namespace tolvana::storage

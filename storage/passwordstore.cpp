@@ -1,0 +1,102 @@
+#include "storage/passwordstore.h"
+
+#include "storage/files.h"
+
+#include <cerrno>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace tolvana::storage {
+
+namespace {
+
+constexpr std::int32_t kFlagRecord = 1;
+constexpr std::int16_t kFlagSet = 1;
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Opens the flag file, creating it when missing. A flag file that exists but
+// may not be written is still read, so that a password cannot be skipped by
+// taking away the write permission of its flag.
+RecordFile OpenFlag(const std::string& path) {
+    try {
+        return OpenForRecords(path, kRecordLength, Permissions::OwnerOnly);
+    } catch (const StorageError&) {
+        if (!Exists(path)) throw;
+        return OpenRecordsForReading(path);
+    }
+}
+
+} // namespace
+
+PasswordState ReadPasswordState(const PasswordFiles& files) {
+    std::int16_t flag = 0;
+    try {
+        RecordFile flagFile = OpenFlag(files.flagPath);
+        flag = flagFile.GetRecord(kFlagRecord);
+        flagFile.Close();
+    } catch (const StorageError& e) {
+        return FlagUnavailable{files.flagPath, e.reason()};
+    }
+    if (flag <= 0) return NoPassword{};
+
+    using Cause = PasswordMissing::Cause;
+    try {
+        InputFile file = OpenForInput(files.passwordPath);
+        if (file.AtEnd())
+            return PasswordMissing{Cause::EmptyFile, files.passwordPath, "empty file"};
+        std::string text = file.ReadField();
+        if (text.empty())
+            return PasswordMissing{Cause::EmptyPassword, files.passwordPath, "empty password"};
+        return Password{std::move(text)};
+    } catch (const StorageError& e) {
+        Cause cause =
+            e.kind() == StorageError::Kind::NotFound ? Cause::NotFound : Cause::Unreadable;
+        return PasswordMissing{cause, files.passwordPath, e.reason()};
+    }
+}
+
+PasswordProblem CheckNewPassword(std::string_view password) {
+    if (password.empty()) return PasswordProblem::Empty;
+    if (password.find('"') != std::string_view::npos) return PasswordProblem::HoldsQuote;
+    return PasswordProblem::None;
+}
+
+void StorePassword(const PasswordFiles& files, std::string_view password) {
+    switch (CheckNewPassword(password)) {
+    case PasswordProblem::None: break;
+    case PasswordProblem::Empty: throw std::invalid_argument("empty password");
+    case PasswordProblem::HoldsQuote: throw std::invalid_argument("password holds a double quote");
+    }
+
+    OutputFile passwordFile = OpenForOutput(files.passwordPath, Permissions::OwnerOnly);
+    passwordFile.WriteField(password);
+    passwordFile.Close();
+
+    RecordFile flagFile = OpenForRecords(files.flagPath, kRecordLength, Permissions::OwnerOnly);
+    flagFile.PutRecord(kFlagRecord, kFlagSet);
+    flagFile.Close();
+}
+
+void EnsurePrivateFolder(const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos)
+        throw StorageError(StorageError::Kind::CannotOpen, path, EINVAL);
+    // Make each missing folder on the way, from the outermost in.
+    for (std::size_t end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/') continue;
+        std::string folder = path.substr(0, end);
+        if (::mkdir(folder.c_str(), 0700) == 0) continue;
+        int error = errno;
+        struct stat st;
+        if (error == EEXIST && ::stat(folder.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) continue;
+            error = ENOTDIR;
+        }
+        throw StorageError(StorageError::Kind::CannotOpen, path, error);
+    }
+}
+
+} // namespace tolvana::storage

@@ -1,0 +1,80 @@
+#pragma once
+
+// The start-up password: a flag file (record file, record 1 greater than 0
+// means a password is set) and a password file (field file, the password as
+// its first field, in plain text). This is the file logic only; the prompts
+// and messages belong to the windows.
+
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace tolvana::storage {
+
+struct PasswordFiles {
+    std::string flagPath;
+    std::string passwordPath;
+};
+
+// No password is set: the flag is 0, negative, or the flag file is empty.
+struct NoPassword {};
+
+// A password is set; `text` is the first field of the password file.
+struct Password {
+    std::string text;
+};
+
+// The flag is set but no usable password can be read, so the program cannot
+// be unlocked until the flag file is removed.
+struct PasswordMissing {
+    enum class Cause {
+        NotFound,      // the password file does not exist
+        Unreadable,    // it cannot be opened or read; `reason` says why
+        EmptyFile,     // it holds 0 bytes
+        EmptyPassword, // its first field is empty
+    };
+    Cause cause;
+    std::string path;   // the password file
+    std::string reason; // why, in words
+};
+
+// The flag file can be neither opened nor created (for example a read-only
+// folder), so no password can have been set through it.
+struct FlagUnavailable {
+    std::string path;
+    std::string reason;
+};
+
+using PasswordState = std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable>;
+
+// Reads the flag and, when it is set, the password. A missing flag file is
+// created empty (0600); the password file is only opened when the flag is set.
+// A flag file that exists but cannot be opened for writing is read as it is.
+// Throws nothing for these cases; only running out of memory escapes.
+PasswordState ReadPasswordState(const PasswordFiles& files);
+
+enum class PasswordProblem {
+    None,
+    Empty,      // an empty password would lock the user out for good
+    HoldsQuote, // only the part before a double quote could ever be read back
+};
+
+// Whether `password` can be stored and read back whole. The caller also checks
+// that every character has a code page code before turning it into bytes.
+PasswordProblem CheckNewPassword(std::string_view password);
+
+// Stores `password` and sets the flag. The password file is written completely
+// (replaced atomically, 0600) before record 1 of the flag file is set to 1
+// (the file is created 0600 when missing; bytes after the first two are kept).
+// A password that CheckNewPassword refuses throws std::invalid_argument and
+// touches no file. A failure to write either file throws StorageError with
+// that file's path and the reason; when the password file fails, the flag file
+// is not touched.
+void StorePassword(const PasswordFiles& files, std::string_view password);
+
+// Makes the folder `path` and any missing parents with permissions 0700. An
+// existing folder is left as it is. Throws StorageError(CannotOpen) when a
+// folder cannot be made or the path names something that is not a folder.
+void EnsurePrivateFolder(const std::string& path);
+
+} // namespace tolvana::storage

@@ -1,0 +1,134 @@
+#include "storage/files.h"
+#include "tests/storage/support.h"
+
+#include <chrono>
+#include <vector>
+
+namespace tolvana::storage {
+namespace {
+
+using namespace std::string_literals;
+using testing::ExpectStorageError;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+using Fields = std::vector<std::string>;
+using Kind = StorageError::Kind;
+
+Fields ReadAllFields(const std::string& path) {
+    InputFile file = OpenForInput(path);
+    Fields fields;
+    while (!file.AtEnd()) fields.push_back(file.ReadField());
+    return fields;
+}
+
+void WriteFields(const std::string& path, const Fields& fields) {
+    OutputFile file = OpenForOutput(path);
+    for (const std::string& field : fields) file.WriteField(field);
+    file.Close();
+}
+
+// Byte-exact writing, and every field that reading those bytes gives back.
+TEST(FieldFileTest, WrittenBytesReadBack) {
+    struct Case {
+        Fields written;
+        std::string bytes;
+        Fields read;
+    };
+    const Case cases[] = {
+        {{"a,b\nc\n"}, "\"a,b\nc\n\"\r\n", {"a,b\nc\n"}},
+        {{""}, "\"\"\r\n", {""}},
+        {{}, "", {}},
+        {{"one", "two, three"}, "\"one\"\r\n\"two, three\"\r\n", {"one", "two, three"}},
+        // A quote inside is written as it is; reading stops at it.
+        {{"say \"hi\""}, "\"say \"hi\"\"\r\n", {"say ", "hi\"\""}},
+        // The cipher text of "abc" with either decimal separator.
+        {{"\n153\n154,5\n156"}, "\"\n153\n154,5\n156\"\r\n", {"\n153\n154,5\n156"}},
+        {{"\n153\n154.5\n156"}, "\"\n153\n154.5\n156\"\r\n", {"\n153\n154.5\n156"}},
+        // Code page bytes, NUL and CR pass through unchanged.
+        {{"\xE5\xF6\0\xFF\r"s}, "\"\xE5\xF6\0\xFF\r\"\r\n"s, {"\xE5\xF6\0\xFF\r"s}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        WriteFields(dir / "f.crp", c.written);
+        EXPECT_EQ(ReadBytes(dir / "f.crp"), c.bytes);
+        EXPECT_EQ(ReadAllFields(dir / "f.crp"), c.read);
+    }
+    WriteBytes(dir / "f.crp", std::string(5000, 'x') + "\r\nmore\r\n");
+    WriteFields(dir / "f.crp", {"new"});
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), "\"new\"\r\n");
+}
+
+// The reading rules: each case is a file's bytes and every field read until AtEnd.
+TEST(FieldFileTest, ReadingRules) {
+    const std::pair<std::string, Fields> cases[] = {
+        {"abc,  def\r\n", {"abc", "def"}}, // blanks before a field are skipped
+        {"\r\n", {""}},                    // blank line
+        {",x", {"", "x"}},                 // comma at the start
+        {"one\r\n\"two\"\r\nlast", {"one", "two", "last"}},
+        {"a,b,", {"a", "b"}},                             // a final comma opens no field
+        {"abc\r\n  ", {"abc", ""}},                       // only blanks after the last line end
+        {"   \r\nx", {"", "x"}},                          // line of blanks
+        {"abc  ,two words \r\n", {"abc", "two words"}},   // trailing blanks are dropped
+        {"\tabc\t,\t\"q\"\t,a\tb", {"abc", "q", "a\tb"}}, // tabs are blanks, except inside
+        {"say \"hi\" now\r\n", {"say \"hi\" now"}},       // quote inside an unquoted field
+        {"\"a\r\nb,c\nd\"\r\n", {"a\r\nb,c\nd"}},         // quoted commas and line ends
+        {"  \" a \"  ,b", {" a ", "b"}},                  // blanks inside quotes stay
+        {"\"abc\"def,ghi", {"abc", "def", "ghi"}},        // text after a closing quote
+        {"\"a\"\"b\"", {"a", "b"}},
+        {"\"abc\r\ndef", {"abc\r\ndef"}}, // no closing quote: runs to the end
+        {"x,\"", {"x", ""}},
+        {"one\ntwo\rthree\r\nfour", {"one", "two", "three", "four"}}, // lone LF and lone CR
+        {"a\n\rb", {"a", "", "b"}},
+        {"\"a\"\nb\"c\"  \rd", {"a", "b\"c\"", "d"}},
+        {"\xE5sa,\xFF\r\n", {"\xE5sa", "\xFF"}},
+    };
+    TempDir dir;
+    for (const auto& [bytes, fields] : cases) {
+        SCOPED_TRACE(bytes);
+        WriteBytes(dir / "in.txt", bytes);
+        EXPECT_EQ(ReadAllFields(dir / "in.txt"), fields);
+    }
+}
+
+TEST(FieldFileTest, TextImportRunsFieldsTogether) {
+    TempDir dir;
+    WriteBytes(dir / "in.txt", "hej, svejs\r\nd\xE5\r\n\"i, \"\"t\" ,x\n");
+    std::string text;
+    for (const std::string& field : ReadAllFields(dir / "in.txt")) text += field;
+    EXPECT_EQ(text, "hejsvejsd\xE5i, tx");
+}
+
+TEST(FieldFileTest, Failures) {
+    TempDir dir;
+    WriteBytes(dir / "empty.crp", "");
+    InputFile empty = OpenForInput(dir / "empty.crp");
+    EXPECT_TRUE(empty.AtEnd());
+    ExpectStorageError([&] { empty.ReadField(); }, Kind::PastEnd, dir / "empty.crp");
+
+    ExpectStorageError([&] { OpenForInput(dir / "none"); }, Kind::NotFound, dir / "none");
+    ExpectStorageError([&] { OpenForInput(dir / "no/x"); }, Kind::NotFound, dir / "no/x");
+    ExpectStorageError([&] { OpenForInput(dir.path()); }, Kind::CannotOpen, dir.path());
+    WriteBytes(dir / "x", "\"x\"\r\n"); // what a path cut at its NUL would name
+    const std::string withNul = dir / "x\0y"s;
+    ExpectStorageError([&] { OpenForInput(withNul); }, Kind::CannotOpen, withNul);
+}
+
+// Reading a large file field by field must stay linear in its size.
+TEST(FieldFileTest, LargeFilesReadInLinearTime) {
+    TempDir dir;
+    std::string many;
+    for (int i = 0; i < 200000; ++i) many += i % 2 ? "\"ab\"\r\n" : "abcd,";
+    WriteBytes(dir / "many.txt", many);
+    const std::string big(4 << 20, 'z');
+    WriteFields(dir / "big.crp", {big});
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadAllFields(dir / "many.txt").size(), 200000u);
+    EXPECT_EQ(ReadAllFields(dir / "big.crp"), Fields{big});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+} // namespace
+} // namespace tolvana::storage

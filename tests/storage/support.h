@@ -1,0 +1,95 @@
+#pragma once
+
+// Helpers for the storage tests: a private temporary folder, whole-file byte
+// access and running part of a test in a child process.
+
+#include "storage/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tolvana::storage::testing {
+
+class TempDir {
+public:
+    TempDir() {
+        char name[] = "/tmp/tolvana-test-XXXXXX";
+        if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = name;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+    // The names in the folder, hidden ones included.
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!(out << bytes).flush()) throw std::runtime_error("cannot write " + path);
+}
+
+inline unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
+    return st.st_mode & 07777;
+}
+
+// Expects `action` to throw StorageError of `kind` naming `path` and a reason.
+template <typename Action>
+void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::string& path) {
+    try {
+        action();
+        ADD_FAILURE() << "no error for " << path;
+    } catch (const StorageError& e) {
+        EXPECT_EQ(e.kind(), kind) << e.what();
+        EXPECT_EQ(e.path(), path);
+        EXPECT_FALSE(e.reason().empty());
+    }
+}
+
+// Runs `body` in a forked child and returns its exit code, for tests that
+// change process-wide limits or drop privileges.
+inline int RunInChild(const std::function<int()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace tolvana::storage::testing
