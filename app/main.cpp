@@ -1,7 +1,8 @@
-// Starts the program: the application object and the main window.
+// Starts the program: the application object, the start-up lock and the main
+// window.
 
 #include "ui/dialogs.h"
-#include "ui/mainwindow.h"
+#include "ui/startup.h"
 
 #include <QApplication>
 
@@ -10,7 +11,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
 
     tolvana::ui::QtDialogs dialogs;
-    tolvana::ui::MainWindow window({dialogs});
-    window.show();
+    tolvana::ui::Services services{dialogs};
+    services.passwordFiles = tolvana::ui::DefaultPasswordFiles();
+    std::unique_ptr<tolvana::ui::MainWindow> window = tolvana::ui::StartProgram(std::move(services));
+    if (!window) return 0;
     return QApplication::exec();
 }

@@ -1,12 +1,14 @@
 #include "ui/mainwindow.h"
 
 #include "cipher/cipher.h"
+#include "storage/files.h"
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
 #include "ui/textbox.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -52,6 +54,12 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
     }
     const QString hex = QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
     return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3").arg(character, hex, QString::number(line));
+}
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString ReasonOf(const storage::StorageError& error) {
+    return QString::fromLocal8Bit(error.reason().c_str());
 }
 
 } // namespace
@@ -144,6 +152,7 @@ void MainWindow::buildControls() {
 
     connect(KKnapKryptera, &QPushButton::clicked, this, &MainWindow::encrypt);
     connect(KKnappDekryptera, &QPushButton::clicked, this, &MainWindow::decrypt);
+    connect(SkapaLosen, &QPushButton::clicked, this, &MainWindow::createPassword);
 }
 
 void MainWindow::buildMenus() {
@@ -154,11 +163,14 @@ void MainWindow::buildMenus() {
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
-    addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
-    addItem(arkiv, "save", QStringLiteral("Spara tolvana"))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction* open = addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &MainWindow::openCipherFile);
+    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
+    connect(chopen, &QAction::triggered, this, &MainWindow::importTextFile);
+    QAction* save = addItem(arkiv, "save", QStringLiteral("Spara tolvana"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &MainWindow::saveCipherFile);
     QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("Avsluta"));
     connect(closeProg, &QAction::triggered, this, &MainWindow::quit);
 
@@ -219,6 +231,123 @@ void MainWindow::decrypt() {
         return;
     }
     TextRenText->setText(FromCodes(*clear));
+}
+
+void MainWindow::createPassword() {
+    const QString entry = services_.dialogs.inputBox(this, QStringLiteral("Ange ditt lösen"),
+                                                     QStringLiteral("Ange ditt lösen"), QString());
+    // Cancel and an empty entry change nothing: an empty password could never
+    // be given at the next start.
+    if (entry.isEmpty()) return;
+
+    const QString notSaved = QStringLiteral("Lösenordet sparades inte: ");
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(entry, &bad);
+    if (!codes) {
+        showMessage(notSaved + QStringLiteral("%1 finns inte i teckentabellen.")
+                                   .arg(DescribeCharacter(entry, bad, QStringLiteral("\r\n"))));
+        return;
+    }
+    if (storage::CheckNewPassword(*codes) == storage::PasswordProblem::HoldsQuote) {
+        showMessage(notSaved + QStringLiteral("det får inte innehålla citattecken (\").\n\n"
+                                              "Det som står efter citattecknet skulle aldrig "
+                                              "kunna läsas tillbaka."));
+        return;
+    }
+    try {
+        BusyCursor busy;
+        storage::StorePassword(services_.passwordFiles, *codes);
+    } catch (const storage::StorageError& error) {
+        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
+                                   .arg(QFile::decodeName(QByteArray::fromStdString(error.path())),
+                                        ReasonOf(error)));
+    }
+}
+
+void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
+                                   const QString& filter) {
+    Dialogoppna->settings.pattern = pattern;
+    Dialogoppna->settings.title = title;
+    Dialogoppna->settings.filter = filter;
+}
+
+void MainWindow::openCipherFile() {
+    setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("ladda en krypterad fil"),
+                      QStringLiteral("Krypterat|*.crp"));
+    Dialogoppna->settings.filterIndex = 1;
+    const std::optional<QString> path = Dialogoppna->showOpen();
+    if (!path) return;
+
+    // A file that cannot be opened, or holds no field at all, changes nothing.
+    try {
+        BusyCursor busy;
+        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        const std::string field = file.ReadField();
+        file.Close();
+        TextKrypterad->setText(FromCodes(field));
+    } catch (const storage::StorageError&) {
+    }
+}
+
+void MainWindow::importTextFile() {
+    setDialogSettings(QStringLiteral("*.txt"), QStringLiteral("ladda en Okrypterad fil"),
+                      QStringLiteral("*.txt;"));
+    Dialogoppna->settings.filterIndex = 1;
+    const std::optional<QString> path = Dialogoppna->showOpen();
+    if (!path) return;
+
+    // The fields run together. The box shows what has been read when the
+    // import ends, also when it ends early: the same as updating it after
+    // every field, without rebuilding its whole text once per field.
+    BusyCursor busy;
+    std::string accumulated;
+    bool anyField = false;
+    try {
+        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        while (!file.AtEnd()) {
+            accumulated += file.ReadField();
+            anyField = true;
+        }
+        file.Close();
+    } catch (const storage::StorageError&) {
+    }
+    if (anyField) TextRenText->setText(FromCodes(accumulated));
+}
+
+void MainWindow::saveCipherFile() {
+    const QString notSaved = QStringLiteral("Den krypterade texten sparades inte: ");
+    const QString cipher = TextKrypterad->text();
+
+    // Refused before anything is asked: such a file could not be read back whole.
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(cipher, &bad);
+    if (!codes) {
+        showMessage(notSaved + QStringLiteral("%1 finns inte i teckentabellen.")
+                                   .arg(DescribeCharacter(cipher, bad, QStringLiteral("\n"))));
+        return;
+    }
+    if (codes->find('"') != std::string::npos) {
+        showMessage(notSaved + QStringLiteral("den innehåller citattecken (\"), och det som står "
+                                              "efter ett citattecken kan inte läsas tillbaka ur "
+                                              "filen."));
+        return;
+    }
+
+    setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("Spara som"),
+                      QStringLiteral("Krypterat|*.crp"));
+    const std::optional<QString> path = Dialogoppna->showSave();
+    if (!path) return;
+
+    try {
+        BusyCursor busy;
+        storage::OutputFile file = storage::OpenForOutput(LocalPath(*path));
+        file.WriteField(*codes);
+        file.Close();
+    } catch (const storage::StorageError& error) {
+        showMessage(QStringLiteral("Filen %1 sparades inte: %2\n\nEn tidigare fil med samma namn "
+                                   "är oförändrad.")
+                        .arg(*path, ReasonOf(error)));
+    }
 }
 
 void MainWindow::quit() { QApplication::closeAllWindows(); }

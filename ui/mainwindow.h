@@ -4,6 +4,7 @@
 // below, three buttons and the menus "Arkiv " and "Hjälp". Every command of the
 // program starts here and runs to its end before the next event.
 
+#include "storage/passwordstore.h"
 #include "ui/dialogs.h"
 
 #include <QMainWindow>
@@ -30,6 +31,7 @@ char SystemDecimalSeparator();
 struct Services {
     Dialogs& dialogs;
     std::function<char()> decimalSeparator = SystemDecimalSeparator;
+    storage::PasswordFiles passwordFiles = {};
 };
 
 class MainWindow : public QMainWindow {
@@ -49,6 +51,10 @@ public:
 public slots:
     void encrypt();
     void decrypt();
+    void createPassword();
+    void openCipherFile();
+    void importTextFile();
+    void saveCipherFile();
     void quit();
 
 protected:
@@ -58,6 +64,7 @@ private:
     void buildControls();
     void buildMenus();
     void showMessage(const QString& text);
+    void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
 
     Services services_;
 

@@ -1,0 +1,299 @@
+#include "tests/support/scripted_dialogs.h"
+#include "ui/mainwindow.h"
+#include "ui/startup.h"
+#include "ui/textbox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace tolvana::ui {
+namespace {
+
+using testing::ScriptedDialogs;
+using Kind = FileRequest::Kind;
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class WindowWithFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        files = {path("numberone").toStdString(), path("id").toStdString()};
+    }
+
+    void open(char decimal = ',') {
+        Services services{dialogs, [decimal] { return decimal; }, files};
+        window = StartProgram(std::move(services));
+        ASSERT_NE(window, nullptr);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    QString path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+    CodeTextBox* clear() const { return window->clearTextBox(); }
+    CodeTextBox* cipher() const { return window->cipherTextBox(); }
+    void choose(const char* item) {
+        window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
+    }
+    void press(const char* button) {
+        QTest::mouseClick(window->findChild<QPushButton*>(QString::fromUtf8(button)),
+                          Qt::LeftButton);
+    }
+
+    QTemporaryDir folder;
+    storage::PasswordFiles files;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+class FileCommands : public WindowWithFiles {
+protected:
+    void SetUp() override {
+        WindowWithFiles::SetUp();
+        open();
+    }
+};
+
+TEST_F(FileCommands, EachCommandAsksForItsOwnDialog) {
+    dialogs.fileAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    choose("chopen");
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    const std::vector<FileRequest> expected = {
+        {Kind::Open, "ladda en krypterad fil", "*.crp", "Krypterat|*.crp", 1},
+        {Kind::Open, "ladda en Okrypterad fil", "*.txt", "*.txt;", 1},
+        {Kind::Save, "Spara som", "*.crp", "Krypterat|*.crp", 1},
+    };
+    EXPECT_EQ(dialogs.fileRequests, expected);
+}
+
+TEST_F(FileCommands, CancelChangesNothingAndSaysNothing) {
+    clear()->setText("klartext");
+    cipher()->setText("\n153");
+    dialogs.fileAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    choose("open");
+    choose("chopen");
+    choose("save");
+    EXPECT_EQ(dialogs.fileRequests.size(), 3u);
+    EXPECT_EQ(clear()->text(), "klartext");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"numberone"}));
+}
+
+TEST_F(FileCommands, SavedCipherTextOpensAndDecodesUnchanged) {
+    clear()->setText(QStringLiteral("abc"));
+    press("KKnapKryptera");
+    dialogs.fileAnswers = {path("abc.crp")};
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadAll(path("abc.crp")), QByteArray("\"\n153\n154,5\n156\"\r\n"));
+
+    cipher()->setText({});
+    dialogs.fileAnswers = {path("abc.crp")};
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
+    press("KKnappDekryptera");
+    EXPECT_EQ(clear()->text(), "abc");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, CodePageLettersAreSavedAsSingleBytes) {
+    cipher()->setText(QStringLiteral("å\n€"));
+    dialogs.fileAnswers = {path("letters.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("letters.crp")), QByteArray("\"\xE5\n\x80\"\r\n"));
+    cipher()->setText({});
+    dialogs.fileAnswers = {path("letters.crp")};
+    choose("open");
+    EXPECT_EQ(cipher()->text(), QStringLiteral("å\n€"));
+}
+
+TEST_F(FileCommands, EmptyCipherTextMakesAFourByteFile) {
+    dialogs.fileAnswers = {path("empty.crp"), path("empty.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("empty.crp")), QByteArray("\"\"\r\n"));
+    cipher()->setText("\n153");
+    choose("open");
+    EXPECT_TRUE(cipher()->text().isEmpty());
+}
+
+TEST_F(FileCommands, OpenTakesOnlyTheFirstFieldAndIgnoresEmptyOrMissingFiles) {
+    WriteAll(path("lines.crp"), "\"\n153\"\r\n\"\n156\"\r\n");
+    WriteAll(path("nothing.crp"), "");
+    dialogs.fileAnswers = {path("lines.crp"), path("nothing.crp"), path("missing.crp")};
+    choose("open");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    choose("open");
+    choose("open");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
+    WriteAll(path("words.txt"), "one, two\r\nthree\r\n");
+    WriteAll(path("unix.txt"), "first\nsecond\n");
+    WriteAll(path("saved.txt"), "\"\n153\n154,5\"\r\n");
+    WriteAll(path("empty.txt"), "");
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("empty.txt"), path("words.txt"), path("unix.txt"),
+                           path("saved.txt")};
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "before");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "onetwothree");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "firstsecond");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "\n153\n154,5");
+    EXPECT_EQ(cipher()->text(), "\n9");
+}
+
+TEST_F(FileCommands, TextThatCouldNotBeReadBackIsNotSaved) {
+    for (const QString& text : {QStringLiteral("\n153\"\n156"), QStringLiteral("\n153\n→")}) {
+        cipher()->setText(text);
+        dialogs.messages.clear();
+        choose("save");
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("Den krypterade texten sparades inte"));
+    }
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"numberone"}));
+}
+
+TEST_F(FileCommands, SaveIntoAMissingFolderSaysSo) {
+    cipher()->setText("\n153");
+    dialogs.fileAnswers = {path("no/such/folder/x.crp")};
+    choose("save");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
+}
+
+TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
+    const QByteArray old = "\"\n153\"\r\n";
+    WriteAll(path("keep.crp"), old);
+    cipher()->setText(QString(200'000, u'9'));
+
+    // Files may not grow past 4 KiB while the save runs, so its write fails.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs.fileAnswers = {path("keep.crp")};
+    choose("save");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(ReadAll(path("keep.crp")), old);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"keep.crp", "numberone"}));
+}
+
+class StartupLock : public WindowWithFiles {};
+
+TEST_F(StartupLock, WithoutFlagFileStartsAndCreatesAnEmptyOne) {
+    open();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
+    EXPECT_FALSE(QFile::exists(path("id")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+TEST_F(StartupLock, NegativeFlagAsksForNothing) {
+    WriteAll(path("numberone"), "\xFF\xFF");
+    WriteAll(path("id"), "\"hemligt\"\r\n");
+    open();
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+TEST_F(StartupLock, AsksAgainUntilTheRightPasswordIsGiven) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    WriteAll(path("id"), "\"Hemligt\"\r\n");
+    dialogs.inputAnswers = {"fel", "hemligt", "Hemligt"};
+    open();
+    ASSERT_EQ(dialogs.inputs.size(), 3u);
+    EXPECT_EQ(dialogs.inputs[0].prompt, "Ange lösenord");
+    EXPECT_EQ(dialogs.inputs[0].title, "Lösenord");
+    EXPECT_EQ(dialogs.inputs[0].defaultText, "Skriv ditt lösen här");
+    for (int i : {1, 2}) {
+        EXPECT_EQ(dialogs.inputs[i].prompt, "Fel lösenord Ange lösenord");
+        EXPECT_EQ(dialogs.inputs[i].title, "Lösenord");
+        EXPECT_EQ(dialogs.inputs[i].defaultText, "Fel lösenordSkriv ditt lösen här");
+    }
+}
+
+TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    WriteAll(path("id"), "\"hemligt\"\r\n");
+    for (const QStringList& answers : {QStringList{""}, QStringList{"fel", ""}}) {
+        dialogs.inputAnswers.assign(answers.begin(), answers.end());
+        EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
+                    !QApplication::activeWindow());
+    }
+}
+
+TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
+    open();
+    dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
+    press("SkapaLosen");
+    EXPECT_EQ(dialogs.inputs.back().prompt, "Ange ditt lösen");
+    EXPECT_EQ(dialogs.inputs.back().title, "Ange ditt lösen");
+    EXPECT_EQ(dialogs.inputs.back().defaultText, "");
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray("\x01\x00", 2));
+    EXPECT_EQ(ReadAll(path("id")), QByteArray("\"Hemlis \xE4\"\r\n"));
+    struct stat status {};
+    ASSERT_EQ(::stat(path("id").toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    window.reset();
+
+    dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
+    open();
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {
+    open();
+    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś")};
+    press("SkapaLosen");
+    press("SkapaLosen");
+    press("SkapaLosen");
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
+    EXPECT_FALSE(QFile::exists(path("id")));
+}
+
+} // namespace
+} // namespace tolvana::ui

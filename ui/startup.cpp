@@ -1,0 +1,80 @@
+#include "ui/startup.h"
+
+#include "storage/files.h"
+#include "ui/codepage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace tolvana::ui {
+namespace {
+
+const QString kTitle = QStringLiteral("Tolvana");
+
+QString MissingPasswordText(const storage::PasswordMissing& missing,
+                            const storage::PasswordFiles& files) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(missing.path));
+    QString what;
+    switch (missing.cause) {
+    case storage::PasswordMissing::Cause::NotFound: what = QStringLiteral("finns inte"); break;
+    case storage::PasswordMissing::Cause::Unreadable:
+        what = QStringLiteral("kan inte läsas (%1)").arg(QString::fromStdString(missing.reason));
+        break;
+    case storage::PasswordMissing::Cause::EmptyFile: what = QStringLiteral("är tom"); break;
+    case storage::PasswordMissing::Cause::EmptyPassword:
+        what = QStringLiteral("innehåller ett tomt lösenord");
+        break;
+    }
+    const QString flag = QFile::decodeName(QByteArray::fromStdString(files.flagPath));
+    return QStringLiteral("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
+                          "Om du tar bort filen %3 tas lösenordet bort.")
+        .arg(path, what, flag);
+}
+
+} // namespace
+
+storage::PasswordFiles DefaultPasswordFiles() {
+#ifdef Q_OS_WIN
+    return {"c:\\numberone", "c:\\id"};
+#else
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const std::string dir = QFile::encodeName(folder).toStdString();
+    try {
+        storage::EnsurePrivateFolder(dir);
+    } catch (const storage::StorageError&) {
+        // Reading the flag then fails too, and the program starts without a
+        // password, since none can have been set.
+    }
+    return {dir + "/numberone", dir + "/id"};
+#endif
+}
+
+bool RunStartupLock(Dialogs& dialogs, const storage::PasswordFiles& files) {
+    const storage::PasswordState state = storage::ReadPasswordState(files);
+    if (const auto* missing = std::get_if<storage::PasswordMissing>(&state)) {
+        dialogs.message(nullptr, kTitle, MissingPasswordText(*missing, files),
+                        Dialogs::Icon::Critical);
+        return false;
+    }
+    const auto* password = std::get_if<storage::Password>(&state);
+    if (!password) return true; // no password, or no flag file to hold one
+
+    const QString stored = FromCodes(password->text);
+    const QString title = QStringLiteral("Lösenord");
+    QString entry = dialogs.inputBox(nullptr, QStringLiteral("Ange lösenord"), title,
+                                     QStringLiteral("Skriv ditt lösen här"));
+    while (!entry.isEmpty() && entry != stored)
+        entry = dialogs.inputBox(nullptr, QStringLiteral("Fel lösenord Ange lösenord"), title,
+                                 QStringLiteral("Fel lösenordSkriv ditt lösen här"));
+    return !entry.isEmpty();
+}
+
+std::unique_ptr<MainWindow> StartProgram(Services services) {
+    if (!RunStartupLock(services.dialogs, services.passwordFiles)) return nullptr;
+    auto window = std::make_unique<MainWindow>(std::move(services));
+    window->show();
+    return window;
+}
+
+} // namespace tolvana::ui
