@@ -5,6 +5,7 @@
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
 #include "ui/textbox.h"
+#include "ui/twips.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -73,19 +74,15 @@ char SystemDecimalSeparator() {
     return '.';
 }
 
-QRect MainWindow::FromTwips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-
-MainWindow::MainWindow(Services services) : services_(std::move(services)) {
+MainWindow::MainWindow(Services services)
+    : services_(std::move(services)), secondary_(services_.dialogs, services_.tools) {
     setObjectName(QStringLiteral("ravlo"));
     setWindowTitle(QStringLiteral("Olmira"));
     buildControls();
     buildMenus();
 
     // The client area is 6555 by 6255 twips, below the menu bar.
-    const QRect client = FromTwips(0, 0, 6555, 6255);
+    const QRect client = TwipsRect(0, 0, 6555, 6255);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     TextRenText->setFocus();
 }
@@ -104,35 +101,35 @@ void MainWindow::buildControls() {
     Toolbar1->setMovable(false);
     Toolbar1->setFloatable(false);
     Toolbar1->setFocusPolicy(Qt::NoFocus);
-    Toolbar1->setGeometry(FromTwips(0, 0, 6555, 630));
+    Toolbar1->setGeometry(TwipsRect(0, 0, 6555, 630));
 
     TextRenText = new CodeTextBox(CodeTextBox::LineBreak::CrLf, client);
     TextRenText->setObjectName(QStringLiteral("TextRenText"));
-    TextRenText->setGeometry(FromTwips(480, 600, 5295, 1575));
+    TextRenText->setGeometry(TwipsRect(480, 600, 5295, 1575));
 
     EtikSkrivin1 = new QLabel(QStringLiteral("Skriv in den text som ska krypteras"), client);
     EtikSkrivin1->setObjectName(QStringLiteral("EtikSkrivin1"));
-    EtikSkrivin1->setGeometry(FromTwips(1560, 240, 3015, 255));
+    EtikSkrivin1->setGeometry(TwipsRect(1560, 240, 3015, 255));
 
     TextKrypterad = new CodeTextBox(CodeTextBox::LineBreak::Lf, client);
     TextKrypterad->setObjectName(QStringLiteral("TextKrypterad"));
-    TextKrypterad->setGeometry(FromTwips(480, 2760, 5295, 1575));
+    TextKrypterad->setGeometry(TwipsRect(480, 2760, 5295, 1575));
 
     EtikKrypterad = new QLabel(QStringLiteral("                  Texten krypterad"), client);
     EtikKrypterad->setObjectName(QStringLiteral("EtikKrypterad"));
-    EtikKrypterad->setGeometry(FromTwips(1560, 2400, 3015, 255));
+    EtikKrypterad->setGeometry(TwipsRect(1560, 2400, 3015, 255));
 
     KKnapKryptera = new QPushButton(QStringLiteral("Kryptera"), client);
     KKnapKryptera->setObjectName(QStringLiteral("KKnapKryptera"));
-    KKnapKryptera->setGeometry(FromTwips(960, 4440, 1215, 375));
+    KKnapKryptera->setGeometry(TwipsRect(960, 4440, 1215, 375));
 
     KKnappDekryptera = new QPushButton(QStringLiteral("Dekryptera"), client);
     KKnappDekryptera->setObjectName(QStringLiteral("KKnappDekryptera"));
-    KKnappDekryptera->setGeometry(FromTwips(4320, 4440, 1215, 375));
+    KKnappDekryptera->setGeometry(TwipsRect(4320, 4440, 1215, 375));
 
     SkapaLosen = new QPushButton(QStringLiteral("Skapa lösenord"), client);
     SkapaLosen->setObjectName(QStringLiteral("SkapaLosen"));
-    SkapaLosen->setGeometry(FromTwips(2520, 4440, 1335, 375));
+    SkapaLosen->setGeometry(TwipsRect(2520, 4440, 1335, 375));
 
     for (QPushButton* button : {KKnapKryptera, KKnappDekryptera, SkapaLosen}) {
         button->setAutoDefault(false);
@@ -176,8 +173,10 @@ void MainWindow::buildMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Hjälp"));
     help->setObjectName(QStringLiteral("Help"));
-    addItem(help, "Help2", QStringLiteral("Hjälp"));
-    addItem(help, "about", QStringLiteral("Om programmet"));
+    QAction* help2 = addItem(help, "Help2", QStringLiteral("Hjälp"));
+    connect(help2, &QAction::triggered, this, [this] { secondary_.showHelp(); });
+    QAction* about = addItem(help, "about", QStringLiteral("Om programmet"));
+    connect(about, &QAction::triggered, this, [this] { secondary_.showAbout(); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

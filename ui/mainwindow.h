@@ -6,6 +6,7 @@
 
 #include "storage/passwordstore.h"
 #include "ui/dialogs.h"
+#include "ui/secondarywindows.h"
 
 #include <QMainWindow>
 
@@ -32,6 +33,9 @@ struct Services {
     Dialogs& dialogs;
     std::function<char()> decimalSeparator = SystemDecimalSeparator;
     storage::PasswordFiles passwordFiles = {};
+    // Must outlive every window: an About window may stay open after the
+    // main window has closed.
+    SystemTools& tools = DefaultSystemTools();
 };
 
 class MainWindow : public QMainWindow {
@@ -41,12 +45,9 @@ public:
     explicit MainWindow(Services services);
     ~MainWindow() override;
 
-    // Logical pixels per twip are fixed: 15 twips make one pixel.
-    static constexpr int kTwipsPerPixel = 15;
-    static QRect FromTwips(int left, int top, int width, int height);
-
     CodeTextBox* clearTextBox() const { return TextRenText; }
     CodeTextBox* cipherTextBox() const { return TextKrypterad; }
+    const SecondaryWindows& secondaryWindows() const { return secondary_; }
 
 public slots:
     void encrypt();
@@ -67,6 +68,7 @@ private:
     void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
 
     Services services_;
+    SecondaryWindows secondary_;
 
     // The entry separator; both cipher commands set it before anything else.
     char Separator = '\n';

@@ -60,9 +60,11 @@ public:
             ADD_FAILURE() << "unexpected file dialog: " << request.title.toStdString();
             return std::nullopt;
         }
-        std::optional<QString> answer = fileAnswers.front();
+        const bool cancel = !fileAnswers.front().has_value();
+        const QString path = cancel ? QString() : *fileAnswers.front();
         fileAnswers.pop_front();
-        return answer;
+        if (cancel) return std::nullopt;
+        return path;
     }
 };
 

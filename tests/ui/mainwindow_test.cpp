@@ -266,11 +266,32 @@ TEST_F(MainWindowTest, AnInvalidCipherTextIsReportedAndChangesNothing) {
     }
 }
 
-TEST_F(MainWindowTest, AvslutaClosesTheWindow) {
+TEST_F(MainWindowTest, HelpMenuShowsOneOfEachWindowThatOutlivesTheMainWindow) {
+    for (const char* item : {"Help2", "Help2", "about", "about"})
+        window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+    auto count = [](const char* name) {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            n += w->objectName() == QString::fromLatin1(name) && w->isVisible();
+        return n;
+    };
+    EXPECT_EQ(count("FRMHELP"), 1);
+    EXPECT_EQ(count("frmAbout"), 1);
+
+    window->close();
+    EXPECT_EQ(count("FRMHELP"), 1);
+    EXPECT_EQ(count("frmAbout"), 1);
+    window->secondaryWindows().helpWindow()->close();
+    window->secondaryWindows().aboutWindow()->close();
+}
+
+TEST_F(MainWindowTest, AvslutaClosesEveryWindow) {
+    window->findChild<QAction*>(QStringLiteral("Help2"))->trigger();
     QAction* closeProg = window->findChild<QAction*>(QStringLiteral("closeProg"));
     ASSERT_NE(closeProg, nullptr);
     closeProg->trigger();
     EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->secondaryWindows().helpWindow(), nullptr);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
