@@ -53,13 +53,13 @@ RegResult EmptyRegistry::queryValue(RegKey, const std::string&, std::uint32_t&, 
 
 RegResult EmptyRegistry::closeKey(RegKey) { return kRegSuccess; }
 
-bool GetKeyValue(Registry& registry, std::uint32_t keyRoot, const std::string& keyName,
-                 const std::string& subKeyRef, std::string& keyVal) {
+bool GetKeyValue(Registry& registry, std::uint32_t KeyRoot, const std::string& KeyName,
+                 const std::string& SubKeyRef, std::string& KeyVal) {
     // Read access is all the lookup needs, and all that an ordinary user gets
     // under HKEY_LOCAL_MACHINE; asking for more would fail for most users.
     RegKey key = 0;
-    if (registry.openKey(keyRoot, keyName, 0, kKeyRead, key) != kRegSuccess) {
-        keyVal.clear();
+    if (registry.openKey(KeyRoot, KeyName, 0, kKeyRead, key) != kRegSuccess) {
+        KeyVal.clear();
         return false;
     }
     const KeyCloser closer(registry, key);
@@ -68,11 +68,11 @@ bool GetKeyValue(Registry& registry, std::uint32_t keyRoot, const std::string& k
     std::uint32_t size = kKeyValueBufferSize;
     std::uint32_t type = 0;
     const RegResult result = registry.queryValue(
-        key, subKeyRef, type, reinterpret_cast<unsigned char*>(buffer.data()), size);
+        key, SubKeyRef, type, reinterpret_cast<unsigned char*>(buffer.data()), size);
     // A registry that claims more bytes than the buffer holds is treated like a
     // value that did not fit.
     if (result != kRegSuccess || size > kKeyValueBufferSize) {
-        keyVal.clear();
+        KeyVal.clear();
         return false;
     }
     if (size == 0) throw EmptyRegistryValue();
@@ -80,9 +80,9 @@ bool GetKeyValue(Registry& registry, std::uint32_t keyRoot, const std::string& k
     // Strings are usually stored with a closing NUL, but not always.
     buffer.resize(buffer[size - 1] == '\0' ? size - 1 : size);
     if (type == kRegSz)
-        keyVal = buffer;
+        KeyVal = buffer;
     else if (type == kRegDword)
-        keyVal = DwordText(buffer);
+        KeyVal = DwordText(buffer);
     return true;
 }
 

@@ -93,16 +93,16 @@ public:
 // The largest value GetKeyValue reads, in bytes.
 inline constexpr std::uint32_t kKeyValueBufferSize = 1024;
 
-// Reads the value `subKeyRef` of the key `keyName` under `keyRoot` as text.
+// Reads the value `SubKeyRef` of the key `KeyName` under `KeyRoot` as text.
 //
 // The key is opened for reading only. The value must fit in 1024 bytes; one
-// closing NUL is dropped. A REG_SZ value becomes `keyVal` as it stands, a
+// closing NUL is dropped. A REG_SZ value becomes `KeyVal` as it stands, a
 // REG_DWORD value its number in decimal digits; a value of any other type
-// leaves `keyVal` as it was and still counts as read. Returns false, with
-// `keyVal` emptied, when the key cannot be opened or the value cannot be read.
+// leaves `KeyVal` as it was and still counts as read. Returns false, with
+// `KeyVal` emptied, when the key cannot be opened or the value cannot be read.
 // Throws EmptyRegistryValue for a value of size 0. The key is always closed.
-bool GetKeyValue(Registry& registry, std::uint32_t keyRoot, const std::string& keyName,
-                 const std::string& subKeyRef, std::string& keyVal);
+bool GetKeyValue(Registry& registry, std::uint32_t KeyRoot, const std::string& KeyName,
+                 const std::string& SubKeyRef, std::string& KeyVal);
 
 // The title of the program, also the title of its About window's message.
 inline constexpr char kApplicationTitle[] = "Tolvana";
