@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     tolvana::ui::QtDialogs dialogs;
     tolvana::ui::Services services{dialogs};
     services.passwordFiles = tolvana::ui::DefaultPasswordFiles();
-    std::unique_ptr<tolvana::ui::MainWindow> window = tolvana::ui::StartProgram(std::move(services));
+    std::unique_ptr<tolvana::ui::MainWindow> window =
+        tolvana::ui::StartProgram(std::move(services));
     if (!window) return 0;
     return QApplication::exec();
 }

@@ -1,11 +1,16 @@
 #include "cipher/cipher.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace tolvana {
 
@@ -16,6 +21,26 @@ DecodeError::DecodeError(DecodeFailure failure)
       failure_(std::move(failure)) {}
 
 namespace {
+
+// A string of `size` bytes for a result that is about to be written front to
+// back. A large one is backed by huge pages where the system offers them, which
+// saves most of the cost of faulting in a fresh buffer 4 KiB at a time.
+std::string ResultBuffer(std::size_t size) {
+    std::string buffer;
+    buffer.reserve(size);
+#ifdef __linux__
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    if (size >= 4 * kHugePage) {
+        const auto start = reinterpret_cast<std::uintptr_t>(buffer.data());
+        const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
+        if (last > first) // only advice: where it is refused, nothing changes
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
+    buffer.resize(size);
+    return buffer;
+}
 
 constexpr double kFactor = 1.5;
 constexpr double kOffset = 7.5;
@@ -61,24 +86,86 @@ const NumberTexts& TextsFor(char decimal, std::optional<NumberTexts>& scratch) {
     return scratch.emplace(decimal);
 }
 
-// The inverse of the encoder's texts: for a number text of 1-3 digits without a
-// leading zero, optionally followed by a decimal separator and "5", the code it
-// stands for, or -1 when the encoder never writes that text.
-struct CodeTables {
-    std::array<std::int16_t, 1000> whole{};
-    std::array<std::int16_t, 1000> half{};
-
-    CodeTables() {
-        whole.fill(-1);
-        half.fill(-1);
-        for (int code = 0; code < 256; ++code) {
-            int twice = 3 * code + 15; // twice the number, always a whole number
-            (twice % 2 == 0 ? whole : half)[twice / 2] = static_cast<std::int16_t>(code);
+// Every number text the encoder writes (1-5 bytes, under either decimal
+// separator), packed little-endian into a 64-bit key, with its code. Looked up
+// with one multiplication and, rarely, a short linear probe.
+class CanonicalTexts {
+public:
+    CanonicalTexts() {
+        for (char decimal : {',', '.'}) {
+            for (int code = 0; code < 256; ++code) {
+                const std::string text =
+                    exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
+                std::uint64_t key = 0;
+                std::memcpy(&key, text.data(), text.size()); // little-endian packing
+                std::size_t slot = SlotOf(key);
+                while (keys_[slot] != 0 && keys_[slot] != key) slot = (slot + 1) & (kSlots - 1);
+                keys_[slot] = key;
+                codes_[slot] = static_cast<std::int16_t>(code);
+            }
         }
     }
+
+    // The code of a number text, or -1 when the encoder never writes it.
+    int Find(std::string_view text) const {
+        if (text.empty() || text.size() > 5) return -1;
+        std::uint64_t key = 0;
+        std::memcpy(&key, text.data(), text.size());
+        return Find(key);
+    }
+
+    // The same for a text of 1-5 bytes packed little-endian into the key.
+    int Find(std::uint64_t key) const {
+        for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (kSlots - 1)) {
+            if (keys_[slot] == key) return codes_[slot];
+            if (keys_[slot] == 0) return -1;
+        }
+    }
+
+private:
+    static constexpr std::size_t kSlots = 2048; // a power of two, well above 384 texts
+    static std::size_t SlotOf(std::uint64_t key) {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 53);
+    }
+
+    std::array<std::uint64_t, kSlots> keys_{};
+    std::array<std::int16_t, kSlots> codes_{};
 };
 
-const CodeTables kCodes;
+const CanonicalTexts kCanonical;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+// Decodes canonical tokens eight bytes at a time while at least eight bytes
+// are left: finds the separator in the word, and looks the token before it up
+// among the encoder's texts. Stops at the first token it cannot decode that way,
+// leaving it to the caller. Only for little-endian machines.
+void DecodeCanonicalWords(const char*& p, const char* end, char separator, char*& out,
+                          std::size_t& line) {
+    if constexpr (std::endian::native != std::endian::little) return;
+    const std::uint64_t separators = kOnes * static_cast<unsigned char>(separator);
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const std::uint64_t x = word ^ separators;
+        // The lowest flagged byte is the first separator; later flags may be false.
+        const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+        if (found == 0) return;
+        const unsigned length = static_cast<unsigned>(std::countr_zero(found)) / 8;
+        if (length == 0) { // a separator with no token before it
+            ++line;
+            ++p;
+            continue;
+        }
+        if (length > 5) return;
+        const int code = kCanonical.Find(word & (~std::uint64_t{0} >> (64 - 8 * length)));
+        if (code < 0) return;
+        *out++ = static_cast<char>(code);
+        p += length + 1;
+        ++line;
+    }
+}
 
 std::string OrThrow(std::optional<std::string> clear, DecodeFailure& failure) {
     if (!clear) throw DecodeError(std::move(failure));
@@ -195,7 +282,7 @@ std::string Kryptera(std::string_view clear, char separator, char decimal) {
 
     // Each entry is stored as a whole 8-byte block; the slack at the end keeps
     // the last block inside the string.
-    std::string cipher(size + 8, '\0');
+    std::string cipher = ResultBuffer(size + 8);
     char* out = cipher.data();
     for (char c : clear) {
         auto code = static_cast<unsigned char>(c);
@@ -212,54 +299,33 @@ std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
     while (!cipher.empty() && cipher.back() == separator) cipher.remove_suffix(1);
 
     // Every character of clear text needs at least one character of cipher text.
-    std::string clear(cipher.size(), '\0');
+    std::string clear = ResultBuffer(cipher.size());
     char* out = clear.data();
     const char* p = cipher.data();
     const char* const end = p + cipher.size();
     std::size_t line = 1;
 
     while (p < end) {
+        DecodeCanonicalWords(p, end, separator, out, line);
+        if (p == end) break;
         if (*p == separator) {
             ++line;
             ++p;
             continue;
         }
 
-        // Fast path: a number text exactly as the encoder writes it.
-        if (*p >= '1' && *p <= '9') {
-            const char* q = p + 1;
-            unsigned value = static_cast<unsigned>(*p - '0');
-            for (int more = 0; more < 2 && q < end && IsDigit(*q); ++more, ++q)
-                value = value * 10 + static_cast<unsigned>(*q - '0');
-            int code = -1;
-            if (q == end || *q == separator) {
-                code = kCodes.whole[value];
-            } else if (IsDecimal(*q) && q + 1 < end && q[1] == '5' &&
-                       (q + 2 == end || q[2] == separator)) {
-                code = kCodes.half[value];
-                q += 2;
-            }
-            if (code >= 0) {
-                *out++ = static_cast<char>(code);
-                p = q;
-                continue;
-            }
-        }
-
-        // Anything else: find the token's end and decode it by arithmetic.
+        // Near the end of the text, or a token the encoder would not write.
         const void* found = std::memchr(p, separator, static_cast<std::size_t>(end - p));
         const char* tokenEnd = found ? static_cast<const char*>(found) : end;
-        std::string_view token(p, static_cast<std::size_t>(tokenEnd - p));
-        if (token == "32" && tokenEnd != end) {
-            *out++ = ' ';
-        } else {
-            int code = exact::TokenCode(token);
-            if (code < 0) {
-                Fail(failure, code, token, line);
-                return std::nullopt;
-            }
-            *out++ = static_cast<char>(code);
+        const std::string_view token(p, static_cast<std::size_t>(tokenEnd - p));
+        int code = kCanonical.Find(token);
+        if (code < 0 && token == "32" && tokenEnd != end) code = ' ';
+        if (code < 0) code = exact::TokenCode(token);
+        if (code < 0) {
+            Fail(failure, code, token, line);
+            return std::nullopt;
         }
+        *out++ = static_cast<char>(code);
         p = tokenEnd;
     }
 

@@ -22,20 +22,8 @@ SIZE=${SIZE:-16777216}
 REPEAT=${REPEAT:-5}
 JOBS=${JOBS:-$(nproc)}
 
-# --- What the build needs, installed when missing (as root, on Debian) ------
-need=(cmake ninja-build g++ libbenchmark-dev coreutils)
-missing=()
-for pkg in "${need[@]}"; do
-    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-    if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-        apt-get update
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-    else
-        echo "bench-compare: missing packages: ${missing[*]} (run as root to install them)" >&2
-    fi
-fi
+# --- What the build needs, installed when missing (as root) ------------------
+bash scripts/install-deps.sh cmake ninja-build g++ libbenchmark-dev
 
 # --- Build ------------------------------------------------------------------
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -76,7 +64,7 @@ b64_decode_time=$(best_time base64 -d "$work/input.b64")
 
 # --- The cipher ---------------------------------------------------------------
 json="$work/cipher_bench.json"
-"$bench" --input="$input" --benchmark_filter='^(Kryptera|Dekryptera)/(comma|point)' \
+TOLVANA_BENCH_INPUT="$input" "$bench" --benchmark_filter='^(Kryptera|Dekryptera)/(comma|point)' \
     --benchmark_repetitions="$REPEAT" --benchmark_format=json >"$json" 2>"$work/cipher_bench.err"
 
 # Prints "name rate bytes" for every benchmark: its best rate over the

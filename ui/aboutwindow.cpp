@@ -1,8 +1,8 @@
 #include "ui/aboutwindow.h"
 
 #include "ui/dialogs.h"
-#include "ui/twips.h"
 #include "ui/sysinfo.h"
+#include "ui/twips.h"
 
 #include <QColor>
 #include <QLabel>

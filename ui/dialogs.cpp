@@ -39,7 +39,8 @@ void QtDialogs::message(QWidget* parent, const QString& title, const QString& te
 QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QString& title,
                             const QString& defaultText) {
     bool ok = false;
-    QString entry = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    QString entry =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? entry : QString();
 }
 

@@ -53,8 +53,10 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
         code = QChar::surrogateToUcs4(text[position], text[position + 1]);
         character = text.mid(position, 2);
     }
-    const QString hex = QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
-    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3").arg(character, hex, QString::number(line));
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
+        .arg(character, hex, QString::number(line));
 }
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -225,8 +227,9 @@ void MainWindow::decrypt() {
         if (failure.reason == DecodeFailure::Reason::NotANumber)
             showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
         else
-            showMessage(cannot +
-                        QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
+            showMessage(
+                cannot +
+                QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
         return;
     }
     TextRenText->setText(FromCodes(*clear));

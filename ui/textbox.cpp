@@ -52,7 +52,8 @@ QString CodeTextBox::ToDisplay(const QString& text, LineBreak lineBreak) {
 }
 
 QString CodeTextBox::FromDisplay(const QString& shown, LineBreak lineBreak) {
-    const QString breakText = lineBreak == LineBreak::CrLf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    const QString breakText =
+        lineBreak == LineBreak::CrLf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString text;
     text.reserve(shown.size());
     for (QChar qc : shown) {

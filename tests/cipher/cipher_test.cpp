@@ -42,9 +42,9 @@ TEST_P(BothDecimals, EncodesTheTellingRows) {
     const char d = GetParam();
     const std::string half = std::string(1, d) + "5";
     const std::pair<int, std::string> rows[] = {
-        {0, "7" + half},   {1, "9"},         {10, "22" + half},  {13, "27"},
-        {32, "55" + half}, {97, "153"},      {98, "154" + half}, {99, "156"},
-        {228, "349" + half}, {229, "351"},   {246, "376" + half}, {255, "390"},
+        {0, "7" + half},     {1, "9"},     {10, "22" + half},   {13, "27"},
+        {32, "55" + half},   {97, "153"},  {98, "154" + half},  {99, "156"},
+        {228, "349" + half}, {229, "351"}, {246, "376" + half}, {255, "390"},
     };
     for (const auto& [code, text] : rows) {
         std::string clear(1, static_cast<char>(code));
@@ -154,9 +154,9 @@ TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
         {"+153", "+153", 1, R::NotANumber},
         {",", ",", 1, R::NotANumber},
         {" \r", " \r", 1, R::NotANumber},
-        {"\n153\n0", "0", 3, R::NotACode},      // code -5
-        {"\n391,5", "391,5", 2, R::NotACode},  // code 256
-        {"6,74", "6,74", 1, R::NotACode},      // rounds to -1
+        {"\n153\n0", "0", 3, R::NotACode},    // code -5
+        {"\n391,5", "391,5", 2, R::NotACode}, // code 256
+        {"6,74", "6,74", 1, R::NotACode},     // rounds to -1
         {std::string(400, '9'), std::string(400, '9'), 1, R::NotACode},
         {"99999999999999", "99999999999999", 1, R::NotACode},
     };
@@ -172,6 +172,21 @@ TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
                 EXPECT_EQ(e.reason(), c.reason) << c.cipher;
             }
         }
+    }
+}
+
+TEST(Dekryptera, FastPathAgreesWithArithmeticOnMixedTexts) {
+    // Canonical and non-canonical tokens, empty lines and blanks in random
+    // order, so the word-at-a-time path starts and stops everywhere.
+    const std::string pieces[] = {"153",  "154,5", "154.5", "7,5",    "390",
+                                  "0153", "153,0", "154",   " 156\r", "32",
+                                  "",     "9",     "349,5", "155,25", "22.5"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 2000; ++round) {
+        std::string cipher;
+        const int tokens = static_cast<int>(random() % 40);
+        for (int t = 0; t < tokens; ++t) cipher += "\n" + pieces[random() % std::size(pieces)];
+        EXPECT_EQ(Dekryptera(cipher, kLineFeed), exact::Dekryptera(cipher, kLineFeed)) << cipher;
     }
 }
 

@@ -32,12 +32,9 @@ TEST(CodePage, NeverReplacesACharacterWithoutCode) {
         qsizetype position;
     };
     const Case cases[] = {
-        {QStringLiteral("abcł"), 3},
-        {QStringLiteral("→"), 0},
-        {QString(QChar(0x80)), 0},
-        {QStringLiteral("a") + QChar(0x9E), 1},
-        {QStringLiteral("ok 😀"), 3},
-        {QString(QChar(0xD800)), 0},
+        {QStringLiteral("abcł"), 3}, {QStringLiteral("→"), 0},
+        {QString(QChar(0x80)), 0},   {QStringLiteral("a") + QChar(0x9E), 1},
+        {QStringLiteral("ok 😀"), 3}, {QString(QChar(0xD800)), 0},
     };
     for (const Case& c : cases) {
         qsizetype bad = -1;

@@ -251,8 +251,7 @@ TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
     for (const QStringList& answers : {QStringList{""}, QStringList{"fel", ""}}) {
         dialogs.inputAnswers.assign(answers.begin(), answers.end());
         EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
-        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
-                    !QApplication::activeWindow());
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
     }
 }
 

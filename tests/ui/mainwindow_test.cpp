@@ -57,7 +57,9 @@ protected:
 
     CodeTextBox* clear() const { return child<CodeTextBox>("TextRenText"); }
     CodeTextBox* cipher() const { return child<CodeTextBox>("TextKrypterad"); }
-    void press(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void press(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
@@ -93,7 +95,8 @@ TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
         auto* widget = child<QWidget>(c.name);
         ASSERT_NE(widget, nullptr);
         const QRect& t = c.twips;
-        EXPECT_EQ(widget->geometry(), QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15))
+        EXPECT_EQ(widget->geometry(),
+                  QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15))
             << c.name;
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             EXPECT_EQ(label->text(), c.text);
