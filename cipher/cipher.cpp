@@ -87,7 +87,7 @@ const NumberTexts& TextsFor(char decimal, std::optional<NumberTexts>& scratch) {
 }
 
 // Every number text the encoder writes (1-5 bytes, under either decimal
-// separator), packed little-endian into a 64-bit key, with its code. Looked up
+// separator), packed into a 64-bit key, with its code. Looked up
 // with one multiplication and, rarely, a short linear probe.
 class CanonicalTexts {
 public:
@@ -96,8 +96,7 @@ public:
             for (int code = 0; code < 256; ++code) {
                 const std::string text =
                     exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
-                std::uint64_t key = 0;
-                std::memcpy(&key, text.data(), text.size()); // little-endian packing
+                const std::uint64_t key = Pack(text.data(), text.size());
                 std::size_t slot = SlotOf(key);
                 while (keys_[slot] != 0 && keys_[slot] != key) slot = (slot + 1) & (kSlots - 1);
                 keys_[slot] = key;
@@ -106,15 +105,22 @@ public:
         }
     }
 
+    // A text of 1-5 bytes as a key: its bytes in the low five bytes and its
+    // length in the top byte, so no key is 0 (an empty slot) and texts that
+    // differ only by trailing NUL bytes differ.
+    static std::uint64_t Pack(const char* text, std::size_t length) {
+        std::uint64_t key = 0;
+        std::memcpy(&key, text, length);
+        return key | std::uint64_t{length} << 56;
+    }
+
     // The code of a number text, or -1 when the encoder never writes it.
     int Find(std::string_view text) const {
         if (text.empty() || text.size() > 5) return -1;
-        std::uint64_t key = 0;
-        std::memcpy(&key, text.data(), text.size());
-        return Find(key);
+        return Find(Pack(text.data(), text.size()));
     }
 
-    // The same for a text of 1-5 bytes packed little-endian into the key.
+    // The same for a key made by Pack.
     int Find(std::uint64_t key) const {
         for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (kSlots - 1)) {
             if (keys_[slot] == key) return codes_[slot];
@@ -159,7 +165,8 @@ void DecodeCanonicalWords(const char*& p, const char* end, char separator, char*
             continue;
         }
         if (length > 5) return;
-        const int code = kCanonical.Find(word & (~std::uint64_t{0} >> (64 - 8 * length)));
+        const std::uint64_t bytes = word & (~std::uint64_t{0} >> (64 - 8 * length));
+        const int code = kCanonical.Find(bytes | std::uint64_t{length} << 56);
         if (code < 0) return;
         *out++ = static_cast<char>(code);
         p += length + 1;

@@ -5,6 +5,7 @@
 // the Qt implementation and the tests a scripted one.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 

@@ -154,6 +154,9 @@ TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
         {"+153", "+153", 1, R::NotANumber},
         {",", ",", 1, R::NotANumber},
         {" \r", " \r", 1, R::NotANumber},
+        {std::string(1, '\0'), std::string(1, '\0'), 1, R::NotANumber},
+        {std::string("9\0", 2), std::string("9\0", 2), 1, R::NotANumber},
+        {std::string("\n153\n9\0\n153\n153", 15), std::string("9\0", 2), 3, R::NotANumber},
         {"\n153\n0", "0", 3, R::NotACode},    // code -5
         {"\n391,5", "391,5", 2, R::NotACode}, // code 256
         {"6,74", "6,74", 1, R::NotACode},     // rounds to -1

@@ -119,7 +119,13 @@ xdotool key Tab Tab space
 xdotool key ctrl+s
 choose_file "Spara som" "$work/files/first.crp"
 wait_for_file "$work/files/first.crp"
-cmp "$expected" "$work/files/first.crp" || fail "the saved file differs from the expected bytes"
+same() {
+    cmp -s "$expected" "$1" && return 0
+    echo "expected:" >&2; od -c "$expected" >&2
+    echo "saved:" >&2; od -c "$1" >&2
+    return 1
+}
+same "$work/files/first.crp" || fail "the saved file differs from the expected bytes"
 stop
 
 # Second start: open, decrypt (Tab three times reaches "Dekryptera"), then
@@ -132,7 +138,7 @@ xdotool key shift+Tab space
 xdotool key ctrl+s
 choose_file "Spara som" "$work/files/second.crp"
 wait_for_file "$work/files/second.crp"
-cmp "$expected" "$work/files/second.crp" || fail "the clear text did not come back unchanged"
+same "$work/files/second.crp" || fail "the clear text did not come back unchanged"
 stop
 
 echo "real window: 1 passed, 0 failed"

@@ -222,6 +222,14 @@ TEST_F(StartupLock, WithoutFlagFileStartsAndCreatesAnEmptyOne) {
     EXPECT_TRUE(dialogs.inputs.empty());
 }
 
+TEST_F(StartupLock, AFlagFileThatCannotBeMadeMeansNoPassword) {
+    files.flagPath = path("no-such-folder/numberone").toStdString();
+    open();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(dialogs.inputs.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(StartupLock, NegativeFlagAsksForNothing) {
     WriteAll(path("numberone"), "\xFF\xFF");
     WriteAll(path("id"), "\"hemligt\"\r\n");
