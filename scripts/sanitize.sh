@@ -16,7 +16,7 @@ BUILD_DIR=${BUILD_DIR:-build-sanitize}
 JOBS=${JOBS:-$(nproc)}
 
 bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins fonts-dejavu-core \
-    libgtest-dev xvfb xdotool
+    libgtest-dev xvfb x11-xkb-utils xdotool
 
 # The options hold for the test discovery at build time as well as for ctest.
 # Leaks in the system libraries that Qt loads (fonts, dynamic loading) are not

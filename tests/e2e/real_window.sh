@@ -50,6 +50,10 @@ xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
+# A Swedish keyboard has å, ä and ö on keys of their own. xdotool types a
+# letter that has no key by mapping one for a moment, and a busy program may
+# read that key after the mapping is gone, losing the letter.
+setxkbmap se || fail "setxkbmap se"
 
 # Waits for a window with exactly this title and gives it the keyboard.
 window() {
