@@ -65,6 +65,7 @@ public:
     }
     FdGuard(const FdGuard&) = delete;
     FdGuard& operator=(const FdGuard&) = delete;
+    int get() const { return fd_; }
     int release() { return std::exchange(fd_, -1); }
 
 private:
@@ -197,9 +198,20 @@ void InputFile::Close() {
     pos_ = 0;
 }
 
-InputFile OpenForInput(const std::string& path) {
+namespace {
+
+// Checks that the open file `fd` is a regular file and returns its status.
+struct stat RegularFileStatus(int fd, const std::string& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw StorageError(Kind::CannotOpen, path, errno);
+    CheckRegular(st, path);
+    return st;
+}
+
+// Opens an existing regular file for reading only. O_NONBLOCK keeps a named
+// pipe from blocking the open; it is then refused as not a regular file.
+int OpenExistingForReading(const std::string& path, struct stat& st) {
     CheckPath(path);
-    // O_NONBLOCK keeps a named pipe from blocking the open; it is refused below.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
@@ -207,10 +219,16 @@ InputFile OpenForInput(const std::string& path) {
         throw StorageError(missing ? Kind::NotFound : Kind::CannotOpen, path, error);
     }
     FdGuard guard(fd);
+    st = RegularFileStatus(fd, path);
+    return guard.release();
+}
+
+} // namespace
+
+InputFile OpenForInput(const std::string& path) {
     struct stat st;
-    if (::fstat(fd, &st) != 0) throw StorageError(Kind::CannotOpen, path, errno);
-    CheckRegular(st, path);
-    return InputFile(path, ReadAll(fd, st, path));
+    FdGuard guard(OpenExistingForReading(path, st));
+    return InputFile(path, ReadAll(guard.get(), st, path));
 }
 
 // ---- Output ----
@@ -379,25 +397,13 @@ RecordFile OpenForRecords(const std::string& path, int recordLength, Permissions
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) throw StorageError(Kind::CannotOpen, path, errno);
     FdGuard guard(fd);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throw StorageError(Kind::CannotOpen, path, errno);
-    CheckRegular(st, path);
+    RegularFileStatus(fd, path);
     return RecordFile(path, guard.release());
 }
 
 RecordFile OpenRecordsForReading(const std::string& path) {
-    CheckPath(path);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        int error = errno;
-        bool missing = error == ENOENT || error == ENOTDIR;
-        throw StorageError(missing ? Kind::NotFound : Kind::CannotOpen, path, error);
-    }
-    FdGuard guard(fd);
     struct stat st;
-    if (::fstat(fd, &st) != 0) throw StorageError(Kind::CannotOpen, path, errno);
-    CheckRegular(st, path);
-    return RecordFile(path, guard.release());
+    return RecordFile(path, OpenExistingForReading(path, st));
 }
 
 } // namespace tolvana::storage

@@ -59,6 +59,15 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
         .arg(character, hex, QString::number(line));
 }
 
+// A control of the window: made with `args`, named and placed on `parent`.
+template <class Widget, class... Args>
+Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QString ReasonOf(const storage::StorageError& error) {
@@ -98,40 +107,26 @@ void MainWindow::buildControls() {
     // The toolbar follows the client area's width; nothing else moves.
     client->installEventFilter(this);
 
-    Toolbar1 = new QToolBar(client);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1 = Place<QToolBar>(client, "Toolbar1", TwipsRect(0, 0, 6555, 630));
     Toolbar1->setMovable(false);
     Toolbar1->setFloatable(false);
     Toolbar1->setFocusPolicy(Qt::NoFocus);
-    Toolbar1->setGeometry(TwipsRect(0, 0, 6555, 630));
 
-    TextRenText = new CodeTextBox(CodeTextBox::LineBreak::CrLf, client);
-    TextRenText->setObjectName(QStringLiteral("TextRenText"));
-    TextRenText->setGeometry(TwipsRect(480, 600, 5295, 1575));
-
-    EtikSkrivin1 = new QLabel(QStringLiteral("Skriv in den text som ska krypteras"), client);
-    EtikSkrivin1->setObjectName(QStringLiteral("EtikSkrivin1"));
-    EtikSkrivin1->setGeometry(TwipsRect(1560, 240, 3015, 255));
-
-    TextKrypterad = new CodeTextBox(CodeTextBox::LineBreak::Lf, client);
-    TextKrypterad->setObjectName(QStringLiteral("TextKrypterad"));
-    TextKrypterad->setGeometry(TwipsRect(480, 2760, 5295, 1575));
-
-    EtikKrypterad = new QLabel(QStringLiteral("                  Texten krypterad"), client);
-    EtikKrypterad->setObjectName(QStringLiteral("EtikKrypterad"));
-    EtikKrypterad->setGeometry(TwipsRect(1560, 2400, 3015, 255));
-
-    KKnapKryptera = new QPushButton(QStringLiteral("Kryptera"), client);
-    KKnapKryptera->setObjectName(QStringLiteral("KKnapKryptera"));
-    KKnapKryptera->setGeometry(TwipsRect(960, 4440, 1215, 375));
-
-    KKnappDekryptera = new QPushButton(QStringLiteral("Dekryptera"), client);
-    KKnappDekryptera->setObjectName(QStringLiteral("KKnappDekryptera"));
-    KKnappDekryptera->setGeometry(TwipsRect(4320, 4440, 1215, 375));
-
-    SkapaLosen = new QPushButton(QStringLiteral("Skapa lösenord"), client);
-    SkapaLosen->setObjectName(QStringLiteral("SkapaLosen"));
-    SkapaLosen->setGeometry(TwipsRect(2520, 4440, 1335, 375));
+    using LineBreak = CodeTextBox::LineBreak;
+    TextRenText =
+        Place<CodeTextBox>(client, "TextRenText", TwipsRect(480, 600, 5295, 1575), LineBreak::CrLf);
+    EtikSkrivin1 = Place<QLabel>(client, "EtikSkrivin1", TwipsRect(1560, 240, 3015, 255),
+                                 QStringLiteral("Skriv in den text som ska krypteras"));
+    TextKrypterad = Place<CodeTextBox>(client, "TextKrypterad", TwipsRect(480, 2760, 5295, 1575),
+                                       LineBreak::Lf);
+    EtikKrypterad = Place<QLabel>(client, "EtikKrypterad", TwipsRect(1560, 2400, 3015, 255),
+                                  QStringLiteral("                  Texten krypterad"));
+    KKnapKryptera = Place<QPushButton>(client, "KKnapKryptera", TwipsRect(960, 4440, 1215, 375),
+                                       QStringLiteral("Kryptera"));
+    KKnappDekryptera = Place<QPushButton>(
+        client, "KKnappDekryptera", TwipsRect(4320, 4440, 1215, 375), QStringLiteral("Dekryptera"));
+    SkapaLosen = Place<QPushButton>(client, "SkapaLosen", TwipsRect(2520, 4440, 1335, 375),
+                                    QStringLiteral("Skapa lösenord"));
 
     for (QPushButton* button : {KKnapKryptera, KKnappDekryptera, SkapaLosen}) {
         button->setAutoDefault(false);

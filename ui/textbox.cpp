@@ -71,23 +71,12 @@ QString CodeTextBox::FromDisplay(const QString& shown, LineBreak lineBreak) {
 }
 
 QString CodeTextBox::PastedToDisplay(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == u'\r') {
-            shown += u'\n';
-            if (i + 1 < n && text[i + 1] == u'\n') ++i;
-        } else if (c == u'\n' || IsShownLineBreak(c)) {
-            shown += u'\n';
-        } else if (IsHiddenControl(c)) {
-            shown += PictureOf(c);
-        } else {
-            shown += QChar(c);
-        }
-    }
-    return shown;
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (QChar lineBreak :
+         {QChar(u'\r'), QChar(QChar::LineSeparator), QChar(QChar::ParagraphSeparator)})
+        lines.replace(lineBreak, u'\n');
+    return ToDisplay(lines, LineBreak::Lf);
 }
 
 QString CodeTextBox::text() const {

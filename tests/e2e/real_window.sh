@@ -140,7 +140,8 @@ choose_file "ladda en krypterad fil" "$work/files/first.crp"
 xdotool key Tab Tab Tab space
 xdotool key shift+Tab space
 xdotool key ctrl+s
-choose_file "Spara som" "$work/files/second.crp"
+# A name typed without an extension gets ".crp".
+choose_file "Spara som" "$work/files/second"
 wait_for_file "$work/files/second.crp"
 same "$work/files/second.crp" || fail "the clear text did not come back unchanged"
 stop
