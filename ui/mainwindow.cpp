@@ -186,17 +186,23 @@ void MainWindow::showMessage(const QString& text) {
     services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
 }
 
+std::optional<std::string> MainWindow::codesOf(const QString& text, const QString& lineBreak,
+                                               const QString& cannot) {
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(text, &bad);
+    if (!codes)
+        showMessage(cannot + QStringLiteral("%1 finns inte i teckentabellen.")
+                                 .arg(DescribeCharacter(text, bad, lineBreak)));
+    return codes;
+}
+
 void MainWindow::encrypt() {
     BusyCursor busy;
     Separator = kLineFeed;
     const QString clear = TextRenText->text();
-    qsizetype bad = 0;
-    std::optional<std::string> codes = ToCodes(clear, &bad);
-    if (!codes) {
-        showMessage(QStringLiteral("Texten kan inte krypteras: %1 finns inte i teckentabellen.")
-                        .arg(DescribeCharacter(clear, bad, QStringLiteral("\r\n"))));
-        return;
-    }
+    const std::optional<std::string> codes =
+        codesOf(clear, QStringLiteral("\r\n"), QStringLiteral("Texten kan inte krypteras: "));
+    if (!codes) return;
     const std::string cipher = Kryptera(*codes, Separator, services_.decimalSeparator());
     TextKrypterad->setText(FromCodes(cipher));
     TextRenText->setText(QString());
@@ -207,13 +213,8 @@ void MainWindow::decrypt() {
     Separator = kLineFeed;
     const QString cipher = TextKrypterad->text();
     const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
-    qsizetype bad = 0;
-    std::optional<std::string> codes = ToCodes(cipher, &bad);
-    if (!codes) {
-        showMessage(cannot + QStringLiteral("%1 finns inte i teckentabellen.")
-                                 .arg(DescribeCharacter(cipher, bad, QStringLiteral("\n"))));
-        return;
-    }
+    const std::optional<std::string> codes = codesOf(cipher, QStringLiteral("\n"), cannot);
+    if (!codes) return;
     DecodeFailure failure;
     std::optional<std::string> clear = Dekryptera(*codes, Separator, failure);
     if (!clear) {
@@ -238,13 +239,8 @@ void MainWindow::createPassword() {
     if (entry.isEmpty()) return;
 
     const QString notSaved = QStringLiteral("Lösenordet sparades inte: ");
-    qsizetype bad = 0;
-    std::optional<std::string> codes = ToCodes(entry, &bad);
-    if (!codes) {
-        showMessage(notSaved + QStringLiteral("%1 finns inte i teckentabellen.")
-                                   .arg(DescribeCharacter(entry, bad, QStringLiteral("\r\n"))));
-        return;
-    }
+    const std::optional<std::string> codes = codesOf(entry, QStringLiteral("\r\n"), notSaved);
+    if (!codes) return;
     if (storage::CheckNewPassword(*codes) == storage::PasswordProblem::HoldsQuote) {
         showMessage(notSaved + QStringLiteral("det får inte innehålla citattecken (\").\n\n"
                                               "Det som står efter citattecknet skulle aldrig "
@@ -316,13 +312,8 @@ void MainWindow::saveCipherFile() {
     const QString cipher = TextKrypterad->text();
 
     // Refused before anything is asked: such a file could not be read back whole.
-    qsizetype bad = 0;
-    std::optional<std::string> codes = ToCodes(cipher, &bad);
-    if (!codes) {
-        showMessage(notSaved + QStringLiteral("%1 finns inte i teckentabellen.")
-                                   .arg(DescribeCharacter(cipher, bad, QStringLiteral("\n"))));
-        return;
-    }
+    const std::optional<std::string> codes = codesOf(cipher, QStringLiteral("\n"), notSaved);
+    if (!codes) return;
     if (codes->find('"') != std::string::npos) {
         showMessage(notSaved + QStringLiteral("den innehåller citattecken (\"), och det som står "
                                               "efter ett citattecken kan inte läsas tillbaka ur "

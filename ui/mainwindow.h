@@ -11,6 +11,8 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -65,6 +67,10 @@ private:
     void buildControls();
     void buildMenus();
     void showMessage(const QString& text);
+    // The codes of a text, or nothing after telling the user which character
+    // has none; `cannot` begins that message, `lineBreak` counts its lines.
+    std::optional<std::string> codesOf(const QString& text, const QString& lineBreak,
+                                       const QString& cannot);
     void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
 
     Services services_;
