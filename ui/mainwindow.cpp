@@ -4,6 +4,8 @@
 #include "storage/files.h"
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
+#include "ui/limits.h"
+#include "ui/storagemessages.h"
 #include "ui/textbox.h"
 #include "ui/twips.h"
 
@@ -66,12 +68,6 @@ Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&..
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(geometry);
     return widget;
-}
-
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-QString ReasonOf(const storage::StorageError& error) {
-    return QString::fromLocal8Bit(error.reason().c_str());
 }
 
 } // namespace
@@ -252,9 +248,13 @@ void MainWindow::createPassword() {
         storage::StorePassword(services_.passwordFiles, *codes);
     } catch (const storage::StorageError& error) {
         showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
-                                   .arg(QFile::decodeName(QByteArray::fromStdString(error.path())),
-                                        ReasonOf(error)));
+                                   .arg(PathForDisplay(error.path()), StorageReason(error)));
     }
+}
+
+void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
+    if (error.reason() == storage::StorageError::Reason::TooLarge)
+        showMessage(QStringLiteral("Filen %1 öppnades inte: %2.").arg(path, StorageReason(error)));
 }
 
 void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
@@ -271,14 +271,16 @@ void MainWindow::openCipherFile() {
     const std::optional<QString> path = Dialogoppna->showOpen();
     if (!path) return;
 
-    // A file that cannot be opened, or holds no field at all, changes nothing.
+    // A file that cannot be opened, or holds no field at all, changes nothing;
+    // only a file too large to take in is worth a word.
     try {
         BusyCursor busy;
-        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        storage::InputFile file = storage::OpenForInput(StoragePath(*path), kMaxFileBytes);
         const std::string field = file.ReadField();
         file.Close();
         TextKrypterad->setText(FromCodes(field));
-    } catch (const storage::StorageError&) {
+    } catch (const storage::StorageError& error) {
+        showTooLarge(*path, error);
     }
 }
 
@@ -296,13 +298,14 @@ void MainWindow::importTextFile() {
     std::string accumulated;
     bool anyField = false;
     try {
-        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        storage::InputFile file = storage::OpenForInput(StoragePath(*path), kMaxFileBytes);
         while (!file.AtEnd()) {
             accumulated += file.ReadField();
             anyField = true;
         }
         file.Close();
-    } catch (const storage::StorageError&) {
+    } catch (const storage::StorageError& error) {
+        showTooLarge(*path, error);
     }
     if (anyField) TextRenText->setText(FromCodes(accumulated));
 }
@@ -326,15 +329,18 @@ void MainWindow::saveCipherFile() {
     const std::optional<QString> path = Dialogoppna->showSave();
     if (!path) return;
 
+    const std::string target = StoragePath(*path);
+    const bool existed = storage::FileExists(target);
     try {
         BusyCursor busy;
-        storage::OutputFile file = storage::OpenForOutput(LocalPath(*path));
+        storage::OutputFile file = storage::OpenForOutput(target);
         file.WriteField(*codes);
         file.Close();
     } catch (const storage::StorageError& error) {
-        showMessage(QStringLiteral("Filen %1 sparades inte: %2\n\nEn tidigare fil med samma namn "
-                                   "är oförändrad.")
-                        .arg(*path, ReasonOf(error)));
+        QString text =
+            QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
+        if (existed) text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
+        showMessage(text);
     }
 }
 

@@ -14,9 +14,10 @@ using testing::TempDir;
 using testing::WriteBytes;
 using Fields = std::vector<std::string>;
 using Kind = StorageError::Kind;
+using Reason = StorageError::Reason;
 
 Fields ReadAllFields(const std::string& path) {
-    InputFile file = OpenForInput(path);
+    InputFile file = OpenForInput(path, testing::kAnySize);
     Fields fields;
     while (!file.AtEnd()) fields.push_back(file.ReadField());
     return fields;
@@ -103,16 +104,19 @@ TEST(FieldFileTest, TextImportRunsFieldsTogether) {
 TEST(FieldFileTest, Failures) {
     TempDir dir;
     WriteBytes(dir / "empty.crp", "");
-    InputFile empty = OpenForInput(dir / "empty.crp");
+    InputFile empty = OpenForInput(dir / "empty.crp", 0);
     EXPECT_TRUE(empty.AtEnd());
-    ExpectStorageError([&] { empty.ReadField(); }, Kind::PastEnd, dir / "empty.crp");
+    ExpectStorageError([&] { empty.ReadField(); }, Kind::PastEnd, dir / "empty.crp", Reason::None);
 
-    ExpectStorageError([&] { OpenForInput(dir / "none"); }, Kind::NotFound, dir / "none");
-    ExpectStorageError([&] { OpenForInput(dir / "no/x"); }, Kind::NotFound, dir / "no/x");
-    ExpectStorageError([&] { OpenForInput(dir.path()); }, Kind::CannotOpen, dir.path());
+    auto open = [](const std::string& path) { OpenForInput(path, testing::kAnySize); };
+    ExpectStorageError([&] { open(dir / "none"); }, Kind::NotFound, dir / "none", Reason::NotFound);
+    ExpectStorageError([&] { open(dir / "no/x"); }, Kind::NotFound, dir / "no/x", Reason::NotFound);
+    ExpectStorageError([&] { open(dir.path()); }, Kind::CannotOpen, dir.path(), Reason::IsFolder);
+    ExpectStorageError([&] { open("/dev/null"); }, Kind::CannotOpen, "/dev/null",
+                       Reason::NotRegularFile);
     WriteBytes(dir / "x", "\"x\"\r\n"); // what a path cut at its NUL would name
     const std::string withNul = dir / "x\0y"s;
-    ExpectStorageError([&] { OpenForInput(withNul); }, Kind::CannotOpen, withNul);
+    ExpectStorageError([&] { open(withNul); }, Kind::CannotOpen, withNul, Reason::Other);
 }
 
 // Reading a large file field by field must stay linear in its size.

@@ -60,7 +60,7 @@ TEST(SaveSafetyTest, FailedWriteKeepsTheOldFile) {
             file.WriteField(std::string(100000, 'n'));
             file.Close();
         } catch (const StorageError& e) {
-            return e.kind() == Kind::WriteFailed && e.error() == EFBIG ? 0 : 11;
+            return e.kind() == Kind::WriteFailed && e.systemCode() == EFBIG ? 0 : 11;
         }
         return 12;
     });

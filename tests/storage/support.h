@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -62,16 +63,24 @@ inline unsigned ModeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-// Expects `action` to throw StorageError of `kind` naming `path` and a reason.
+// No limit worth speaking of, for tests that are not about the size limit.
+inline constexpr std::uint64_t kAnySize = std::uint64_t{1} << 40;
+
+// Expects `action` to throw StorageError of `kind` naming `path` and giving a
+// reason: `reason` when given, else any reason but None.
 template <typename Action>
-void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::string& path) {
+void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::string& path,
+                        std::optional<StorageError::Reason> reason = std::nullopt) {
     try {
         action();
         ADD_FAILURE() << "no error for " << path;
     } catch (const StorageError& e) {
         EXPECT_EQ(e.kind(), kind) << e.what();
         EXPECT_EQ(e.path(), path);
-        EXPECT_FALSE(e.reason().empty());
+        if (reason)
+            EXPECT_EQ(e.reason(), *reason) << e.what();
+        else
+            EXPECT_NE(e.reason(), StorageError::Reason::None) << e.what();
     }
 }
 
