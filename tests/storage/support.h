@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <iterator>
 #include <optional>
 #include <set>
@@ -17,6 +18,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace tolvana::storage::platform::posix {
+// Turns the unnamed temporary files of a save off and on, to test the named
+// ones that file systems without O_TMPFILE get.
+void UseUnnamedTemporaryFiles(bool use);
+} // namespace tolvana::storage::platform::posix
 
 namespace tolvana::storage::testing {
 
@@ -82,6 +89,16 @@ void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::str
         else
             EXPECT_NE(e.reason(), StorageError::Reason::None) << e.what();
     }
+}
+
+// The ids of the unprivileged user "nobody".
+inline constexpr uid_t kNobody = 65534;
+inline constexpr gid_t kNoGroup = 65534;
+
+// Becomes "nobody" in a child process; false when that is not possible.
+inline bool DropPrivileges() {
+    if (::geteuid() != 0) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0;
 }
 
 // Runs `body` in a forked child and returns its exit code, for tests that
