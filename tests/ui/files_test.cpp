@@ -168,6 +168,30 @@ TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
     EXPECT_EQ(cipher()->text(), "\n9");
 }
 
+// A file beyond what a box takes is refused before it is read, with its size
+// and the maximum; a sparse file makes 30 GB cheap.
+TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
+    for (const char* name : {"huge.crp", "huge.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{30} << 30));
+    }
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("huge.crp"), path("huge.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& message : dialogs.messages) {
+        EXPECT_TRUE(
+            message.text.contains(QStringLiteral("är 30 GB stor, och högst 64 MB kan läsas in")))
+            << message.text.toStdString();
+        EXPECT_TRUE(message.text.contains(u"huge.")) << message.text.toStdString();
+    }
+}
+
 TEST_F(FileCommands, TextThatCouldNotBeReadBackIsNotSaved) {
     for (const QString& text : {QStringLiteral("\n153\"\n156"), QStringLiteral("\n153\n→")}) {
         cipher()->setText(text);
