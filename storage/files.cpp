@@ -91,8 +91,16 @@ void InputFile::Close() {
 }
 
 InputFile OpenForInput(const std::string& path, std::uint64_t maximum) {
+    return InputFile(path, ReadFileBytes(path, maximum));
+}
+
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum) {
     CheckPath(path);
-    return InputFile(path, platform::ReadWholeFile(path, maximum));
+    return platform::ReadWholeFile(path, maximum);
+}
+
+InputFile FieldsOf(std::string bytes, std::string name) {
+    return InputFile(std::move(name), std::move(bytes));
 }
 
 // ---- Output ----

@@ -60,6 +60,15 @@ public:
 
 private:
     friend InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+    // Every byte of a file, with the same size check and errors as OpenForInput.
+    std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+    // Reads fields, by the rules of InputFile::ReadField, from bytes already in
+    // memory (for example a text file's decoded codes). `name` names them in
+    // errors.
+    InputFile FieldsOf(std::string bytes, std::string name);
+    friend InputFile FieldsOf(std::string bytes, std::string name);
     InputFile(std::string path, std::string bytes);
 
     std::string path_;
@@ -141,6 +150,14 @@ private:
 // StorageError: NotFound when it does not exist, CannotOpen when it is not a
 // regular file or cannot be opened, ReadFailed when reading it fails.
 InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+// Every byte of a file, with the same size check and errors as OpenForInput.
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+// Reads fields, by the rules of InputFile::ReadField, from bytes already in
+// memory (for example a text file's decoded codes). `name` names them in
+// errors.
+InputFile FieldsOf(std::string bytes, std::string name);
 
 // Starts writing a field file that replaces `path` when closed. The folder must
 // exist and be writable, since the temporary file is made there. Throws

@@ -2,6 +2,7 @@
 
 #include "cipher/cipher.h"
 #include "storage/files.h"
+#include "storage/textfile.h"
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
 #include "ui/limits.h"
@@ -59,6 +60,15 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
         QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
     return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
         .arg(character, hex, QString::number(line));
+}
+
+// "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
+QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
+    const char32_t code = unmappable.character;
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
+        .arg(QString::fromUcs4(&code, 1), hex, QString::number(unmappable.line));
 }
 
 // A control of the window: made with `args`, named and placed on `parent`.
@@ -298,7 +308,17 @@ void MainWindow::importTextFile() {
     std::string accumulated;
     bool anyField = false;
     try {
-        storage::InputFile file = storage::OpenForInput(StoragePath(*path), kMaxFileBytes);
+        // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+        const std::string target = StoragePath(*path);
+        storage::DecodedText text =
+            storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxFileBytes));
+        if (text.unmappable) {
+            showMessage(
+                QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
+                    .arg(*path, DescribeUnmappable(*text.unmappable)));
+            return;
+        }
+        storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
         while (!file.AtEnd()) {
             accumulated += file.ReadField();
             anyField = true;
