@@ -359,7 +359,11 @@ void MainWindow::saveCipherFile() {
     } catch (const storage::StorageError& error) {
         QString text =
             QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
-        if (existed) text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
+        // Only said where there was an earlier file (not a folder or a device).
+        using Reason = storage::StorageError::Reason;
+        if (existed && error.reason() != Reason::IsFolder &&
+            error.reason() != Reason::NotRegularFile)
+            text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
         showMessage(text);
     }
 }

@@ -252,7 +252,27 @@ TEST_F(FileCommands, SaveIntoAMissingFolderSaysSo) {
     dialogs.fileAnswers = {path("no/such/folder/x.crp")};
     choose("save");
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
+    // No earlier file: nothing is said about one.
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: filen eller mappen finns inte.")
+                  .arg(path("no/such/folder/x.crp")));
+}
+
+// A file made read-only is not replaced (not even by the super-user that runs
+// the tests), and the message says why in Swedish.
+TEST_F(FileCommands, AReadOnlyFileIsNotReplaced) {
+    const QByteArray old = "\"\n153\"\r\n";
+    WriteAll(path("locked.crp"), old);
+    ASSERT_TRUE(QFile::setPermissions(path("locked.crp"), QFile::ReadOwner | QFile::ReadGroup));
+    cipher()->setText("\n156");
+    dialogs.fileAnswers = {path("locked.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("locked.crp")), old);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: behörighet saknas.\n\nEn tidigare fil med "
+                             "samma namn är oförändrad.")
+                  .arg(path("locked.crp")));
 }
 
 TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
