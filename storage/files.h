@@ -130,6 +130,12 @@ public:
     // zero bytes in between) when it is shorter. Other bytes are unchanged.
     void PutRecord(std::int32_t record, std::int16_t value);
 
+    // The file's size in bytes.
+    std::uint64_t Size() const;
+
+    // Cuts the file to `size` bytes, for putting back a shorter file.
+    void Truncate(std::uint64_t size);
+
     // Flushes what was written to disk and releases the file; closing a closed
     // file does nothing.
     void Close();
@@ -181,5 +187,9 @@ RecordFile OpenRecordsForReading(const std::string& path);
 
 // True when anything exists at `path`, a dangling symbolic link too.
 bool FileExists(const std::string& path);
+
+// Removes a file that the caller has just created; a missing file is no error.
+// Throws StorageError(WriteFailed).
+void RemoveFile(const std::string& path);
 
 } // namespace tolvana::storage

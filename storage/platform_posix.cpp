@@ -1,5 +1,6 @@
 // The file system on Linux and other POSIX systems.
 
+#include "storage/platform_posix.h"
 #include "storage/platform.h"
 
 #include <cerrno>
@@ -117,6 +118,20 @@ std::string WithFreshName(const std::string& folder, const std::string& path, Ki
 }
 
 bool useUnnamedTemporaryFiles = true;
+// Failures that tests ask for: an errno (0 for none) and how many calls fail.
+struct Failure {
+    int error = 0;
+    int times = 0;
+};
+Failure failNextWriteAt;
+Failure failNextReplace;
+
+// The errno of a failure asked for, or 0; each use counts.
+int TakeFailure(Failure& failure) {
+    if (failure.times <= 0) return 0;
+    --failure.times;
+    return failure.error;
+}
 
 // Opens an unnamed file in `folder` (Linux's O_TMPFILE), which vanishes with
 // its descriptor unless it is linked in. Returns no file where the kernel or
@@ -207,9 +222,10 @@ public:
             }
         }
         // The descriptor is released even when close reports an error.
-        if (::close(static_cast<int>(file_.release())) != 0 ||
-            ::rename(temp_.c_str(), target_.c_str()) != 0) {
-            int error = errno;
+        int error = ::close(static_cast<int>(file_.release())) != 0 ? errno : 0;
+        if (error == 0) error = TakeFailure(failNextReplace);
+        if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+        if (error != 0) {
             ::unlink(temp_.c_str());
             throw SystemError(Kind::WriteFailed, path_, error);
         }
@@ -245,6 +261,10 @@ private:
 
 namespace posix {
 void UseUnnamedTemporaryFiles(bool use) { useUnnamedTemporaryFiles = use; }
+void FailNext(Operation operation, int error, int times) {
+    (operation == Operation::WriteAt ? failNextWriteAt : failNextReplace) =
+        Failure{error, error == 0 ? 0 : times};
+}
 } // namespace posix
 
 void CloseQuietly(Handle handle) noexcept { ::close(static_cast<int>(handle)); }
@@ -335,6 +355,7 @@ std::size_t ReadAt(const File& file, std::uint64_t offset, char* buffer, std::si
 
 void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::size_t size,
              const std::string& path) {
+    if (int error = TakeFailure(failNextWriteAt)) throw SystemError(Kind::WriteFailed, path, error);
     std::size_t put = 0;
     while (put < size) {
         ssize_t n = ::pwrite(Fd(file), bytes + put, size - put, static_cast<off_t>(offset + put));
@@ -342,6 +363,17 @@ void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::siz
         if (n <= 0) throw SystemError(Kind::WriteFailed, path, n < 0 ? errno : EIO);
         put += static_cast<std::size_t>(n);
     }
+}
+
+std::uint64_t SizeOf(const File& file, const std::string& path) {
+    struct stat st;
+    if (::fstat(Fd(file), &st) != 0) throw SystemError(Kind::ReadFailed, path, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void Truncate(const File& file, std::uint64_t size, const std::string& path) {
+    if (::ftruncate(Fd(file), static_cast<off_t>(size)) != 0)
+        throw SystemError(Kind::WriteFailed, path, errno);
 }
 
 void SyncAndClose(File& file, const std::string& path) {
@@ -354,6 +386,11 @@ void SyncAndClose(File& file, const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+void RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw SystemError(Kind::WriteFailed, path, errno);
 }
 
 void MakePrivateFolder(const std::string& path) {

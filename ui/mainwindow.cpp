@@ -253,12 +253,29 @@ void MainWindow::createPassword() {
                                               "kunna läsas tillbaka."));
         return;
     }
+    // Either both files hold the new password, or both are as they were.
+    const storage::PasswordFiles& files = services_.passwordFiles;
     try {
         BusyCursor busy;
-        storage::StorePassword(services_.passwordFiles, *codes);
+        storage::StorePassword(files, *codes);
+    } catch (const storage::PasswordNotRestored& error) {
+        const storage::StorageError& cause = error.cause();
+        showMessage(
+            notSaved +
+            QStringLiteral("filen %1 kunde inte skrivas (%2), och filen %3 kunde inte återställas "
+                           "(%4).\n\nLösenordsfilen %5 är oförändrad, men vid nästa start kan "
+                           "programmet fråga efter ett lösenord. Om du tar bort filen %3 tas "
+                           "lösenordet bort.")
+                .arg(PathForDisplay(cause.path()), StorageReason(cause),
+                     PathForDisplay(error.path()), StorageReason(error),
+                     PathForDisplay(files.passwordPath)));
     } catch (const storage::StorageError& error) {
-        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
-                                   .arg(PathForDisplay(error.path()), StorageReason(error)));
+        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).\n\nDet tidigare "
+                                              "lösenordet gäller som förut: filerna %3 och %4 "
+                                              "är oförändrade.")
+                                   .arg(PathForDisplay(error.path()), StorageReason(error),
+                                        PathForDisplay(files.passwordPath),
+                                        PathForDisplay(files.flagPath)));
     }
 }
 

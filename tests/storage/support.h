@@ -4,6 +4,7 @@
 // access and running part of a test in a child process.
 
 #include "storage/files.h"
+#include "storage/platform_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace tolvana::storage::platform::posix {
-// Turns the unnamed temporary files of a save off and on, to test the named
-// ones that file systems without O_TMPFILE get.
-void UseUnnamedTemporaryFiles(bool use);
-} // namespace tolvana::storage::platform::posix
 
 namespace tolvana::storage::testing {
 

@@ -359,6 +359,39 @@ TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
     EXPECT_TRUE(dialogs.inputs.empty());
 }
 
+// A flag file that is there but cannot be read ends the program with a word:
+// the lock is never skipped in silence.
+TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
+    WriteAll(path("id"), "\"pw\"\r\n");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
+                             "inte läsas (det är en mapp). Programmet avslutas.\n\nGör filen "
+                             "läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
+                  .arg(path("numberone")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+// "Skapa lösenord" with a flag file that cannot be written: the earlier
+// password stays, and the message says so.
+TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
+    open();
+    WriteAll(path("id"), "\"old\"\r\n");
+    QFile::remove(path("numberone"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    dialogs.inputAnswers = {QStringLiteral("nytt")};
+    press("SkapaLosen");
+    EXPECT_EQ(ReadAll(path("id")), QByteArray("\"old\"\r\n"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Lösenordet sparades inte: filen %1 kunde inte skrivas (det är en "
+                             "mapp).\n\nDet tidigare lösenordet gäller som förut: filerna %2 och "
+                             "%1 är oförändrade.")
+                  .arg(path("numberone"), path("id")));
+}
+
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
     open();
     dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
