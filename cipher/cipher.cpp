@@ -157,6 +157,11 @@ const CanonicalTexts kCanonical;
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 
+// The first `length` (1-5) bytes of `word` as a key of CanonicalTexts.
+std::uint64_t Packed(std::uint64_t word, unsigned length) {
+    return (word & (~std::uint64_t{0} >> (64 - 8 * length))) | std::uint64_t{length} << 56;
+}
+
 // Decodes canonical tokens eight bytes at a time while at least eight bytes
 // are left: finds the separator in the word, and looks the token before it up
 // among the encoder's texts. Stops at the first token it cannot decode that way,
@@ -173,18 +178,17 @@ void DecodeCanonicalWords(const char*& p, const char* end, char separator, char*
         const std::uint64_t found = (x - kOnes) & ~x & kHighs;
         if (found == 0) return;
         const unsigned stop = static_cast<unsigned>(std::countr_zero(found)) / 8;
-        // A CR right before the separator belongs to the line end (CR LF).
-        const unsigned length = stop > 0 && p[stop - 1] == '\r' ? stop - 1 : stop;
-        if (length == 0) { // an empty line: no token before the separator
-            ++line;
-            p += stop + 1;
-            continue;
+        // A CR right before the separator belongs to the line end (CR LF);
+        // taken from the word without a branch, it costs LF text little.
+        const unsigned cr = stop > 0 && (word >> (8 * (stop - 1)) & 0xFF) == '\r';
+        const unsigned length = stop - cr;
+        int code = -1;
+        if (length > 0) { // else an empty line
+            if (length > 5) return;
+            code = kCanonical.Find(Packed(word, length));
+            if (code < 0) return;
         }
-        if (length > 5) return;
-        const std::uint64_t bytes = word & (~std::uint64_t{0} >> (64 - 8 * length));
-        const int code = kCanonical.Find(bytes | std::uint64_t{length} << 56);
-        if (code < 0) return;
-        *out++ = static_cast<char>(code);
+        if (code >= 0) *out++ = static_cast<char>(code);
         p += stop + 1;
         ++line;
     }
