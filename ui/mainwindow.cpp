@@ -239,14 +239,11 @@ void MainWindow::encrypt() {
         const bool finished = inBackground(QStringLiteral("Krypterar …"), [&](WorkControl& work) {
             std::optional<std::string> codes = ToCodes(clear, &bad);
             if (!codes) return;
-            work.done(1, 4);
+            work.done(1, 3);
             std::string cipherCodes = Kryptera(*codes, separator, decimal);
             codes.reset();
-            work.done(2, 4);
-            QString shown = FromCodes(cipherCodes);
-            cipherCodes = std::string();
-            work.done(3, 4);
-            cipher = prepare(std::move(shown));
+            work.done(2, 3);
+            cipher = prepare.fromCodes(cipherCodes);
         });
         if (!finished) return;
         if (bad >= 0) {
@@ -271,7 +268,7 @@ void MainWindow::decrypt() {
         const bool finished = inBackground(QStringLiteral("Dekrypterar …"), [&](WorkControl& work) {
             std::optional<std::string> codes = ToCodes(cipher, &bad);
             if (!codes) return;
-            work.done(1, 4);
+            work.done(1, 3);
             DecodeFailure failure;
             std::optional<std::string> clearCodes = Dekryptera(*codes, separator, failure);
             codes.reset();
@@ -279,11 +276,8 @@ void MainWindow::decrypt() {
                 failed = std::move(failure);
                 return;
             }
-            work.done(2, 4);
-            QString shown = FromCodes(*clearCodes);
-            clearCodes.reset();
-            work.done(3, 4);
-            clear = prepare(std::move(shown));
+            work.done(2, 3);
+            clear = prepare.fromCodes(*clearCodes);
         });
         if (!finished) return;
         const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
@@ -365,11 +359,8 @@ void MainWindow::openCipherCommand(const QString& path) {
                 storage::InputFile file = storage::OpenForInput(LocalPath(path));
                 std::string field = file.ReadField();
                 file.Close();
-                work.done(1, 3);
-                QString shown = FromCodes(field);
-                field = std::string();
-                work.done(2, 3);
-                cipher = prepare(std::move(shown));
+                work.done(1, 2);
+                cipher = prepare.fromCodes(field);
             }))
             return;
     } catch (const storage::StorageError&) {
@@ -412,11 +403,8 @@ void MainWindow::importTextCommand(const QString& path) {
             } catch (const storage::StorageError&) {
             }
             if (!anyField) return;
-            work.done(1, 3);
-            QString shown = FromCodes(accumulated);
-            accumulated = std::string();
-            work.done(2, 3);
-            clear = prepare(std::move(shown));
+            work.done(1, 2);
+            clear = prepare.fromCodes(accumulated);
         }))
         return;
     if (anyField) TextRenText->setContent(std::move(clear));

@@ -1,5 +1,7 @@
 #include "ui/textbox.h"
 
+#include "ui/codepage.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,7 +13,9 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 namespace tolvana::ui {
@@ -59,11 +63,15 @@ bool IsWordCharacter(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 } // namespace
 
 struct CodeTextBox::Widths {
-    static constexpr char16_t kTabled = 0x2500;
+    static constexpr char16_t kTabled = 0x2150;
 
     QFont font;
     QFont small;
     std::vector<float> advance;
+    // The same in 1/64 pixel, for summing whole texts quickly.
+    std::vector<std::int32_t> fixedAdvance;
+    std::int64_t fixedFallback = 512;
+    std::int64_t fixedTabStop = 80 * 64;
     double fallback = 8;
     double tabStop = 80;
     double ascent = 10;
@@ -75,17 +83,24 @@ struct CodeTextBox::Widths {
             small.setPixelSize(std::max(6, boxFont.pixelSize() * 6 / 10));
         const QFontMetricsF metrics(font);
         const QFontMetricsF smallMetrics(small);
-        advance.resize(kTabled);
+        // Only the scripts of the code page and the signs near them are
+        // measured ahead; measuring every script would take long and makes
+        // Qt warn about scripts that need shaping.
+        fallback = metrics.horizontalAdvance(QChar(u'W'));
+        advance.assign(kTabled, static_cast<float>(fallback));
         for (char16_t c = 0; c < kTabled; ++c) {
+            const bool measured = c < 0x250 || (c >= 0x2000 && c < 0x2150);
             if (IsFramed(c))
                 advance[c] =
                     static_cast<float>(smallMetrics.horizontalAdvance(Abbreviation(c)) + 6);
-            else if (QChar::isSurrogate(c))
-                advance[c] = 0;
-            else
+            else if (measured)
                 advance[c] = static_cast<float>(metrics.horizontalAdvance(QChar(c)));
         }
-        fallback = metrics.horizontalAdvance(QChar(u'W'));
+        fixedAdvance.resize(kTabled);
+        for (char16_t c = 0; c < kTabled; ++c)
+            fixedAdvance[c] = static_cast<std::int32_t>(std::lround(advance[c] * 64));
+        fixedFallback = std::lround(fallback * 64);
+        fixedTabStop = std::lround(tabStop * 64);
         ascent = metrics.ascent();
         height = static_cast<int>(std::ceil(metrics.height()));
     }
@@ -104,34 +119,76 @@ struct CodeTextBox::Widths {
 // ---------------------------------------------------------------------------
 // Preparing a text
 
-CodeTextBox::Content CodeTextBox::Preparer::operator()(QString text) const {
-    Content content;
-    const Widths& widths = *widths_;
-    const QChar* data = text.constData();
-    const qsizetype n = text.size();
-    // Count the line feeds first (every line break holds one), so the index
-    // is allocated once.
-    const qsizetype lines = 1 + text.count(QChar(u'\n'));
-    content.lineStarts.reserve(static_cast<std::size_t>(lines));
-    double x = 0;
-    double widest = 0;
-    const bool crLf = lineBreak_ == LineBreak::CrLf;
+namespace {
+
+// One pass over a text, given character by character by `at`: its line starts
+// and the width of its widest line. In a CR LF box the CR before a line feed
+// has been counted into the line's width by the time the line feed shows it
+// to be part of a break, and is taken off again.
+template <class At>
+double IndexLines(qsizetype n, At at, bool crLf, const CodeTextBox::Widths& widths,
+                  std::vector<qsizetype>& starts) {
+    // Whole numbers add quicker than floating point, which matters here.
+    std::int64_t x = 0;
+    std::int64_t widest = 0;
+    const std::int32_t* advance = widths.fixedAdvance.data();
+    const std::int64_t crWidth = advance[u'\r'];
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = data[i].unicode();
-        if (c == u'\n' && !crLf) {
-            widest = std::max(widest, x);
+        const char16_t c = at(i);
+        if (c == u'\n' && (!crLf || (i > 0 && at(i - 1) == u'\r'))) {
+            widest = std::max(widest, crLf ? x - crWidth : x);
             x = 0;
-            content.lineStarts.push_back(i + 1);
-        } else if (c == u'\r' && crLf && i + 1 < n && data[i + 1] == u'\n') {
-            widest = std::max(widest, x);
-            x = 0;
-            ++i;
-            content.lineStarts.push_back(i + 1);
-        } else {
-            x = widths.Step(x, c);
+            starts.push_back(i + 1);
+        } else if (c == u'\t') {
+            x = (x / widths.fixedTabStop + 1) * widths.fixedTabStop;
+        } else if (c < CodeTextBox::Widths::kTabled) {
+            x += advance[c];
+        } else if (c < 0xDC00 || c >= 0xE000) {
+            x += widths.fixedFallback;
         }
     }
-    content.widest = std::max(widest, x);
+    return static_cast<double>(std::max(widest, x)) / 64;
+}
+
+} // namespace
+
+CodeTextBox::Content CodeTextBox::Preparer::operator()(QString text) const {
+    Content content;
+    // Every line break holds one line feed: count them first, so the index
+    // is allocated once.
+    content.lineStarts.reserve(static_cast<std::size_t>(1 + text.count(QChar(u'\n'))));
+    const QChar* data = text.constData();
+    content.widest = IndexLines(
+        text.size(), [data](qsizetype i) { return data[i].unicode(); },
+        lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
+    content.text = std::move(text);
+    content.widths = widths_;
+    return content;
+}
+
+CodeTextBox::Content CodeTextBox::Preparer::fromCodes(std::string_view codes) const {
+    static const std::array<char16_t, 256> kCharacters = [] {
+        std::array<char16_t, 256> characters{};
+        for (int code = 0; code < 256; ++code)
+            characters[code] = CharOfCode(static_cast<unsigned char>(code)).unicode();
+        return characters;
+    }();
+    Content content;
+    const qsizetype n = static_cast<qsizetype>(codes.size());
+    content.lineStarts.reserve(
+        static_cast<std::size_t>(1 + std::count(codes.begin(), codes.end(), '\n')));
+    QString text(n, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(codes.data());
+    // The characters are written as they are read for the index.
+    content.widest = IndexLines(
+        n,
+        [in, out](qsizetype i) {
+            const char16_t c = kCharacters[in[i]];
+            out[i] = c;
+            return c;
+        },
+        lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
     content.text = std::move(text);
     content.widths = widths_;
     return content;

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace tolvana::ui {
@@ -42,6 +43,8 @@ public:
     class Preparer {
     public:
         Content operator()(QString text) const;
+        // The same for the text of code page codes, converted on the way.
+        Content fromCodes(std::string_view codes) const;
 
     private:
         friend class CodeTextBox;
