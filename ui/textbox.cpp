@@ -78,9 +78,9 @@ struct CodeTextBox::Widths {
     int height = 14;
 
     explicit Widths(const QFont& boxFont) : font(boxFont), small(boxFont) {
-        small.setPointSizeF(std::max(5.0, boxFont.pointSizeF() * 0.6));
+        small.setPointSizeF(std::max(6.0, boxFont.pointSizeF() * 0.7));
         if (boxFont.pointSizeF() <= 0)
-            small.setPixelSize(std::max(6, boxFont.pixelSize() * 6 / 10));
+            small.setPixelSize(std::max(7, boxFont.pixelSize() * 7 / 10));
         const QFontMetricsF metrics(font);
         const QFontMetricsF smallMetrics(small);
         // Only the scripts of the code page and the signs near them are

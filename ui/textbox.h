@@ -65,6 +65,9 @@ public:
     QString toPlainText() const { return ToDisplay(content_.text, lineBreak_); }
     bool isReadOnly() const { return false; }
     qsizetype lineCount() const { return static_cast<qsizetype>(content_.lineStarts.size()); }
+    // The line that holds a position, and where a line begins.
+    qsizetype lineOf(qsizetype position) const;
+    qsizetype lineStart(qsizetype line) const;
 
     qsizetype cursorPosition() const { return caret_; }
     void setCursorPosition(qsizetype position);
@@ -111,8 +114,6 @@ private:
 
     qsizetype breakLength() const { return lineBreak_ == LineBreak::CrLf ? 2 : 1; }
     QString breakText() const;
-    qsizetype lineOf(qsizetype position) const;
-    qsizetype lineStart(qsizetype line) const;
     qsizetype lineEnd(qsizetype line) const;
     double xOf(qsizetype position) const;
     qsizetype positionAt(const QPoint& viewportPoint) const;
