@@ -444,13 +444,14 @@ void MainWindow::saveCipherCommand() {
     if (!path) return;
 
     try {
-        inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl& work) {
-            storage::OutputFile file = storage::OpenForOutput(LocalPath(*path));
-            file.WriteField(*codes);
-            // "Avbryt" before the file is closed leaves any earlier file as it was.
-            work.check();
-            file.Close();
-        });
+        // The file replaces any earlier one only on Close(), after the work,
+        // so that "Avbryt" at any time leaves the earlier file as it was.
+        std::optional<storage::OutputFile> file;
+        if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
+                file.emplace(storage::OpenForOutput(LocalPath(*path)));
+                file->WriteField(*codes);
+            }))
+            file->Close();
     } catch (const storage::StorageError& error) {
         showMessage(QStringLiteral("Filen %1 sparades inte: %2\n\nEn tidigare fil med samma namn "
                                    "är oförändrad.")
