@@ -251,8 +251,11 @@ void MainWindow::encrypt() {
                                          QStringLiteral("Texten kan inte krypteras: ")));
             return;
         }
+        // Both boxes change together or not at all: the empty content is made
+        // before either is set.
+        CodeTextBox::Content empty = TextRenText->preparer()(QString());
         TextKrypterad->setContent(std::move(cipher));
-        TextRenText->setText(QString());
+        TextRenText->setContent(std::move(empty));
     });
 }
 

@@ -60,6 +60,8 @@ bool IsTypeable(const QString& text) {
 
 bool IsWordCharacter(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
+bool IsCodePageCharacter(char16_t c) { return CodeOfChar(QChar(c)) >= 0; }
+
 } // namespace
 
 struct CodeTextBox::Widths {
@@ -83,13 +85,13 @@ struct CodeTextBox::Widths {
             small.setPixelSize(std::max(7, boxFont.pixelSize() * 7 / 10));
         const QFontMetricsF metrics(font);
         const QFontMetricsF smallMetrics(small);
-        // Only the scripts of the code page and the signs near them are
-        // measured ahead; measuring every script would take long and makes
-        // Qt warn about scripts that need shaping.
+        // Only the characters of the code page and their Latin neighbours
+        // are measured ahead: other scripts would make Qt look for fallback
+        // fonts, which takes long, and warn about scripts that need shaping.
         fallback = metrics.horizontalAdvance(QChar(u'W'));
         advance.assign(kTabled, static_cast<float>(fallback));
         for (char16_t c = 0; c < kTabled; ++c) {
-            const bool measured = c < 0x250 || (c >= 0x2000 && c < 0x2150);
+            const bool measured = c < 0x180 || IsCodePageCharacter(c);
             if (IsFramed(c))
                 advance[c] =
                     static_cast<float>(smallMetrics.horizontalAdvance(Abbreviation(c)) + 6);
