@@ -60,6 +60,16 @@ bool IsTypeable(const QString& text) {
 
 bool IsWordCharacter(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
+// Runs an edit; when memory runs out, the text stays as it was and the box
+// beeps. Exceptions must not pass through Qt's event handling.
+template <class Edit> void Safely(Edit edit) {
+    try {
+        edit();
+    } catch (const std::bad_alloc&) {
+        QApplication::beep();
+    }
+}
+
 bool IsCodePageCharacter(char16_t c) { return CodeOfChar(QChar(c)) >= 0; }
 
 } // namespace
@@ -471,26 +481,32 @@ void CodeTextBox::insertTyped(const QString& text, bool mergeTyping) {
 void CodeTextBox::removeSelection() { replace(selectionStart(), selectionEnd(), QString()); }
 
 void CodeTextBox::undo() {
-    if (undo_.empty()) return;
-    Edit edit = std::move(undo_.back());
-    undo_.pop_back();
-    apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
-    anchor_ = edit.position;
-    caret_ = edit.position + edit.removed.size();
-    redo_.push_back(std::move(edit));
-    lastWasTyping_ = false;
-    ensureCaretVisible();
+    Safely([this] {
+        if (undo_.empty()) return;
+        redo_.reserve(redo_.size() + 1);
+        Edit& edit = undo_.back();
+        apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
+        anchor_ = edit.position;
+        caret_ = edit.position + edit.removed.size();
+        redo_.push_back(std::move(edit));
+        undo_.pop_back();
+        lastWasTyping_ = false;
+        ensureCaretVisible();
+    });
 }
 
 void CodeTextBox::redo() {
-    if (redo_.empty()) return;
-    Edit edit = std::move(redo_.back());
-    redo_.pop_back();
-    apply(edit.position, edit.position + edit.removed.size(), edit.inserted);
-    anchor_ = caret_ = edit.position + edit.inserted.size();
-    undo_.push_back(std::move(edit));
-    lastWasTyping_ = false;
-    ensureCaretVisible();
+    Safely([this] {
+        if (redo_.empty()) return;
+        undo_.reserve(undo_.size() + 1);
+        Edit& edit = redo_.back();
+        apply(edit.position, edit.position + edit.removed.size(), edit.inserted);
+        anchor_ = caret_ = edit.position + edit.inserted.size();
+        undo_.push_back(std::move(edit));
+        redo_.pop_back();
+        lastWasTyping_ = false;
+        ensureCaretVisible();
+    });
 }
 
 QString CodeTextBox::selectedText() const {
@@ -509,18 +525,24 @@ void CodeTextBox::setCursorPosition(qsizetype position) {
 }
 
 void CodeTextBox::copy() {
-    if (caret_ != anchor_) QApplication::clipboard()->setText(selectedText());
+    Safely([this] {
+        if (caret_ != anchor_) QApplication::clipboard()->setText(selectedText());
+    });
 }
 
 void CodeTextBox::cut() {
-    if (caret_ == anchor_) return;
-    copy();
-    removeSelection();
+    Safely([this] {
+        if (caret_ == anchor_) return;
+        QApplication::clipboard()->setText(selectedText());
+        removeSelection();
+    });
 }
 
 void CodeTextBox::paste() {
-    const QString text = QApplication::clipboard()->text();
-    if (!text.isEmpty()) insertTyped(pasted(text), false);
+    Safely([this] {
+        const QString text = QApplication::clipboard()->text();
+        if (!text.isEmpty()) insertTyped(pasted(text), false);
+    });
 }
 
 void CodeTextBox::moveCaret(qsizetype position, bool select, bool keepColumn) {
@@ -745,11 +767,21 @@ void CodeTextBox::keyPressEvent(QKeyEvent* event) {
         else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             // Every Enter, with or without modifiers, makes an ordinary line break.
             insertTyped(breakText(), false);
-        else if (event->key() == Qt::Key_Backspace) {
+        else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+            if (hasSelection)
+                removeSelection();
+            else
+                replace(previousWord(caret_), caret_, QString());
+        } else if (event->key() == Qt::Key_Backspace) {
             if (hasSelection)
                 removeSelection();
             else
                 replace(previousPosition(caret_), caret_, QString());
+        } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+            if (hasSelection)
+                removeSelection();
+            else
+                replace(caret_, nextWord(caret_), QString());
         } else if (event->matches(QKeySequence::Delete)) {
             if (hasSelection)
                 removeSelection();
@@ -833,7 +865,8 @@ void CodeTextBox::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(QStringLiteral("Klipp ut"), this, &CodeTextBox::cut)->setEnabled(selected);
     menu.addAction(QStringLiteral("Kopiera"), this, &CodeTextBox::copy)->setEnabled(selected);
     menu.addAction(QStringLiteral("Klistra in"), this, &CodeTextBox::paste);
-    menu.addAction(QStringLiteral("Ta bort"), this, [this] { removeSelection(); })
+    menu.addAction(QStringLiteral("Ta bort"), this,
+                   [this] { Safely([this] { removeSelection(); }); })
         ->setEnabled(selected);
     menu.addSeparator();
     menu.addAction(QStringLiteral("Markera allt"), this, &CodeTextBox::selectAll);

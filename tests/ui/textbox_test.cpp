@@ -82,6 +82,16 @@ TEST_P(TextBoxTest, TypingEnterAndDeletingKeepTheBoxsLineBreaksWhole) {
     key(Qt::Key_End);
     key(Qt::Key_Backspace);
     EXPECT_EQ(box->text(), "abåä");
+
+    // Whole words go with Ctrl.
+    box->setText(QStringLiteral("ett två tre"));
+    box->setFocus();
+    key(Qt::Key_End);
+    key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), "ett två ");
+    key(Qt::Key_Home);
+    key(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(box->text(), " två ");
 }
 
 TEST_P(TextBoxTest, ArrowsPagesAndSelectionMoveByLinesAndCharacters) {
