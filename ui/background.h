@@ -28,8 +28,9 @@ public:
         if (stopRequested()) throw Stopped{};
     }
     // Records that `step` of `steps` steps are done, then check()s.
-    void done(int step, int steps) {
-        permille_.store(steps > 0 ? step * 1000 / steps : 0, std::memory_order_relaxed);
+    void done(double step, int steps) {
+        permille_.store(steps > 0 ? static_cast<int>(step * 1000 / steps) : 0,
+                        std::memory_order_relaxed);
         check();
     }
 

@@ -243,7 +243,7 @@ void MainWindow::encrypt() {
             std::string cipherCodes = Kryptera(*codes, separator, decimal);
             codes.reset();
             work.done(2, 3);
-            cipher = prepare.fromCodes(cipherCodes);
+            cipher = prepare.fromCodes(cipherCodes, [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
         if (bad >= 0) {
@@ -280,7 +280,7 @@ void MainWindow::decrypt() {
                 return;
             }
             work.done(2, 3);
-            clear = prepare.fromCodes(*clearCodes);
+            clear = prepare.fromCodes(*clearCodes, [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
         const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
@@ -363,7 +363,7 @@ void MainWindow::openCipherCommand(const QString& path) {
                 std::string field = file.ReadField();
                 file.Close();
                 work.done(1, 2);
-                cipher = prepare.fromCodes(field);
+                cipher = prepare.fromCodes(field, [&](double f) { work.done(1 + f, 2); });
             }))
             return;
     } catch (const storage::StorageError&) {
@@ -407,7 +407,7 @@ void MainWindow::importTextCommand(const QString& path) {
             }
             if (!anyField) return;
             work.done(1, 2);
-            clear = prepare.fromCodes(accumulated);
+            clear = prepare.fromCodes(accumulated, [&](double f) { work.done(1 + f, 2); });
         }))
         return;
     if (anyField) TextRenText->setContent(std::move(clear));

@@ -137,30 +137,46 @@ namespace {
 // and the width of its widest line. In a CR LF box the CR before a line feed
 // has been counted into the line's width by the time the line feed shows it
 // to be part of a break, and is taken off again.
-template <class At>
-double IndexLines(qsizetype n, At at, bool crLf, const CodeTextBox::Widths& widths,
-                  std::vector<qsizetype>& starts) {
-    // Whole numbers add quicker than floating point, which matters here.
-    std::int64_t x = 0;
-    std::int64_t widest = 0;
-    const std::int32_t* advance = widths.fixedAdvance.data();
-    const std::int64_t crWidth = advance[u'\r'];
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = at(i);
-        if (c == u'\n' && (!crLf || (i > 0 && at(i - 1) == u'\r'))) {
-            widest = std::max(widest, crLf ? x - crWidth : x);
-            x = 0;
-            starts.push_back(i + 1);
-        } else if (c == u'\t') {
-            x = (x / widths.fixedTabStop + 1) * widths.fixedTabStop;
-        } else if (c < CodeTextBox::Widths::kTabled) {
-            x += advance[c];
-        } else if (c < 0xDC00 || c >= 0xE000) {
-            x += widths.fixedFallback;
+class LineIndexer {
+public:
+    LineIndexer(bool crLf, const CodeTextBox::Widths& widths, std::vector<qsizetype>& starts)
+        : crLf_(crLf), widths_(widths), starts_(starts) {}
+
+    // Reads the characters from `from` to `to`, given one by one by `at`.
+    template <class At> void Read(qsizetype from, qsizetype to, At at) {
+        // Whole numbers add quicker than floating point, which matters here.
+        std::int64_t x = x_;
+        std::int64_t widest = widest_;
+        const std::int32_t* advance = widths_.fixedAdvance.data();
+        const std::int64_t crWidth = advance[u'\r'];
+        for (qsizetype i = from; i < to; ++i) {
+            const char16_t c = at(i);
+            if (c == u'\n' && (!crLf_ || (i > 0 && at(i - 1) == u'\r'))) {
+                widest = std::max(widest, crLf_ ? x - crWidth : x);
+                x = 0;
+                starts_.push_back(i + 1);
+            } else if (c == u'\t') {
+                x = (x / widths_.fixedTabStop + 1) * widths_.fixedTabStop;
+            } else if (c < CodeTextBox::Widths::kTabled) {
+                x += advance[c];
+            } else if (c < 0xDC00 || c >= 0xE000) {
+                x += widths_.fixedFallback;
+            }
         }
+        x_ = x;
+        widest_ = widest;
     }
-    return static_cast<double>(std::max(widest, x)) / 64;
-}
+
+    // The width of the widest line, in pixels.
+    double Widest() const { return static_cast<double>(std::max(widest_, x_)) / 64; }
+
+private:
+    bool crLf_;
+    const CodeTextBox::Widths& widths_;
+    std::vector<qsizetype>& starts_;
+    std::int64_t x_ = 0;
+    std::int64_t widest_ = 0;
+};
 
 } // namespace
 
@@ -170,15 +186,17 @@ CodeTextBox::Content CodeTextBox::Preparer::operator()(QString text) const {
     // is allocated once.
     content.lineStarts.reserve(static_cast<std::size_t>(1 + text.count(QChar(u'\n'))));
     const QChar* data = text.constData();
-    content.widest = IndexLines(
-        text.size(), [data](qsizetype i) { return data[i].unicode(); },
-        lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
+    LineIndexer indexer(lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
+    indexer.Read(0, text.size(), [data](qsizetype i) { return data[i].unicode(); });
+    content.widest = indexer.Widest();
     content.text = std::move(text);
     content.widths = widths_;
     return content;
 }
 
-CodeTextBox::Content CodeTextBox::Preparer::fromCodes(std::string_view codes) const {
+CodeTextBox::Content
+CodeTextBox::Preparer::fromCodes(std::string_view codes,
+                                 const std::function<void(double)>& progress) const {
     static const std::array<char16_t, 256> kCharacters = [] {
         std::array<char16_t, 256> characters{};
         for (int code = 0; code < 256; ++code)
@@ -192,15 +210,21 @@ CodeTextBox::Content CodeTextBox::Preparer::fromCodes(std::string_view codes) co
     QString text(n, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     const unsigned char* in = reinterpret_cast<const unsigned char*>(codes.data());
-    // The characters are written as they are read for the index.
-    content.widest = IndexLines(
-        n,
-        [in, out](qsizetype i) {
-            const char16_t c = kCharacters[in[i]];
-            out[i] = c;
-            return c;
-        },
-        lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
+    // The characters are written as they are read for the index, a stretch
+    // at a time so that the caller hears how far it has come.
+    const auto at = [in, out](qsizetype i) {
+        const char16_t c = kCharacters[in[i]];
+        out[i] = c;
+        return c;
+    };
+    LineIndexer indexer(lineBreak_ == LineBreak::CrLf, *widths_, content.lineStarts);
+    constexpr qsizetype kStretch = qsizetype{1} << 22;
+    for (qsizetype from = 0; from < n; from += kStretch) {
+        const qsizetype to = std::min(n, from + kStretch);
+        indexer.Read(from, to, at);
+        if (progress) progress(static_cast<double>(to) / static_cast<double>(n));
+    }
+    content.widest = indexer.Widest();
     content.text = std::move(text);
     content.widths = widths_;
     return content;

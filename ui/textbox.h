@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,11 @@ public:
     class Preparer {
     public:
         Content operator()(QString text) const;
-        // The same for the text of code page codes, converted on the way.
-        Content fromCodes(std::string_view codes) const;
+        // The same for the text of code page codes, converted on the way;
+        // `progress` hears the fraction done now and then, and may throw to
+        // stop.
+        Content fromCodes(std::string_view codes,
+                          const std::function<void(double)>& progress = {}) const;
 
     private:
         friend class CodeTextBox;
