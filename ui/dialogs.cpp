@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -26,8 +27,11 @@ public:
 
     bool update(qint64 elapsedMs, double done) override {
         dialog_.setValue(static_cast<int>(done * 1000));
-        if (elapsedMs >= kShowAfterMs && !dialog_.isVisible() && !dialog_.wasCanceled())
+        if (elapsedMs >= kShowAfterMs && !dialog_.isVisible() && !dialog_.wasCanceled()) {
             dialog_.show();
+            // The pointer shows that work goes on, and that "Avbryt" can be pressed.
+            if (QApplication::overrideCursor()) QApplication::changeOverrideCursor(Qt::BusyCursor);
+        }
         return dialog_.wasCanceled();
     }
 
