@@ -3,12 +3,14 @@
 
 #include "ui/dialogs.h"
 #include "ui/startup.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
+    tolvana::ui::InstallSwedishTranslations(app);
 
     tolvana::ui::QtDialogs dialogs;
     tolvana::ui::Services services{dialogs};

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins fonts-dejavu-core \
+bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core \
     libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool
 
 if [ "${TOLVANA_QUICK:-0}" != 1 ]; then

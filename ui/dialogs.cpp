@@ -1,10 +1,45 @@
 #include "ui/dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 namespace tolvana::ui {
+namespace {
+
+// Work shorter than this shows no dialog at all.
+constexpr qint64 kShowAfterMs = 500;
+
+class QtProgress : public Progress {
+public:
+    QtProgress(QWidget* parent, const QString& label)
+        : dialog_(label, QStringLiteral("Avbryt"), 0, 1000, parent) {
+        dialog_.setWindowTitle(QStringLiteral("Tolvana"));
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        // The dialog is shown from update(), never by its own timer.
+        dialog_.setMinimumDuration(std::numeric_limits<int>::max());
+        dialog_.setValue(0);
+    }
+
+    bool update(qint64 elapsedMs, double done) override {
+        dialog_.setValue(static_cast<int>(done * 1000));
+        if (elapsedMs >= kShowAfterMs && !dialog_.isVisible() && !dialog_.wasCanceled()) {
+            dialog_.show();
+            // The pointer shows that work goes on, and that "Avbryt" can be pressed.
+            if (QApplication::overrideCursor()) QApplication::changeOverrideCursor(Qt::BusyCursor);
+        }
+        return dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
+} // namespace
 
 QStringList NameFilters(const QString& filter) {
     QStringList filters;
@@ -62,6 +97,10 @@ std::optional<QString> QtDialogs::chooseFile(QWidget* parent, const FileRequest&
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+std::unique_ptr<Progress> QtDialogs::progress(QWidget* parent, const QString& label) {
+    return std::make_unique<QtProgress>(parent, label);
 }
 
 } // namespace tolvana::ui

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -26,6 +27,18 @@ struct FileRequest {
     bool operator==(const FileRequest&) const = default;
 };
 
+// A progress dialog for work that the window waits for.
+class Progress {
+public:
+    virtual ~Progress() = default;
+
+    // Called on the window's thread when the work begins, about ten times a
+    // second while it runs and once when it has ended: `elapsedMs` since it
+    // began, `done` from 0 to 1. Returns true once the user has asked to stop
+    // it ("Avbryt").
+    virtual bool update(qint64 elapsedMs, double done) = 0;
+};
+
 class Dialogs {
 public:
     enum class Icon { None, Information, Warning, Critical };
@@ -43,6 +56,10 @@ public:
     // A file-open or file-save dialog. Returns the chosen file's full path, or
     // nothing when the user cancels.
     virtual std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) = 0;
+
+    // A progress dialog with `label` and an "Avbryt" button, shown only when
+    // the work takes more than about half a second; it closes when destroyed.
+    virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& label) = 0;
 };
 
 // The real dialogs, shown with Qt's widgets (or the desktop's native file
@@ -53,6 +70,7 @@ public:
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
     std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
+    std::unique_ptr<Progress> progress(QWidget* parent, const QString& label) override;
 };
 
 // Turns a filter string such as "Krypterat|*.crp" or "*.txt;" into Qt name

@@ -3,7 +3,9 @@
 #include "cipher/cipher.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
+#include "ui/background.h"
 #include "ui/codepage.h"
+#include "ui/controlnames.h"
 #include "ui/filedialog.h"
 #include "ui/limits.h"
 #include "ui/storagemessages.h"
@@ -19,6 +21,9 @@
 #include <QPushButton>
 #include <QToolBar>
 
+#include <new>
+#include <system_error>
+
 namespace tolvana::ui {
 namespace {
 
@@ -33,13 +38,12 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// A piece of text fit for a message: control characters as their pictures,
-// and cut short when it is long.
+// A piece of text fit for a message: control characters named in words, and
+// cut short when it is long.
 QString Quoted(const QString& text) {
     constexpr qsizetype kMaxShown = 40;
-    QString shown = CodeTextBox::ToDisplay(text, CodeTextBox::LineBreak::Lf);
-    shown.replace(u'\n', QChar(0x240A));
-    if (shown.size() > kMaxShown) shown = shown.left(kMaxShown) + QChar(0x2026);
+    QString shown = WithControlNames(text.left(kMaxShown));
+    if (text.size() > kMaxShown) shown += QChar(0x2026);
     return u'"' + shown + u'"';
 }
 
@@ -58,8 +62,9 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
     }
     const QString hex =
         QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
-    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
-        .arg(character, hex, QString::number(line));
+    const QString name = ControlName(text[position].unicode());
+    const QString shown = name.isEmpty() ? u'"' + character + u'"' : name;
+    return QStringLiteral("tecknet %1 (U+%2) på rad %3").arg(shown, hex, QString::number(line));
 }
 
 // "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
@@ -67,8 +72,10 @@ QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
     const char32_t code = unmappable.character;
     const QString hex =
         QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
-    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
-        .arg(QString::fromUcs4(&code, 1), hex, QString::number(unmappable.line));
+    const QString name = code < 0x10000 ? ControlName(static_cast<char16_t>(code)) : QString();
+    const QString shown = name.isEmpty() ? u'"' + QString::fromUcs4(&code, 1) + u'"' : name;
+    return QStringLiteral("tecknet %1 (U+%2) på rad %3")
+        .arg(shown, hex, QString::number(unmappable.line));
 }
 
 // A control of the window: made with `args`, named and placed on `parent`.
@@ -192,52 +199,123 @@ void MainWindow::showMessage(const QString& text) {
     services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
 }
 
+QString MainWindow::missingCharacter(const QString& text, qsizetype position,
+                                     const QString& lineBreak, const QString& cannot) {
+    return cannot + QStringLiteral("%1 finns inte i teckentabellen.")
+                        .arg(DescribeCharacter(text, position, lineBreak));
+}
+
 std::optional<std::string> MainWindow::codesOf(const QString& text, const QString& lineBreak,
                                                const QString& cannot) {
     qsizetype bad = 0;
     std::optional<std::string> codes = ToCodes(text, &bad);
-    if (!codes)
-        showMessage(cannot + QStringLiteral("%1 finns inte i teckentabellen.")
-                                 .arg(DescribeCharacter(text, bad, lineBreak)));
+    if (!codes) showMessage(missingCharacter(text, bad, lineBreak, cannot));
     return codes;
 }
 
-void MainWindow::encrypt() {
+bool MainWindow::inBackground(const QString& label, const std::function<void(WorkControl&)>& work) {
+    const std::unique_ptr<Progress> progress = services_.dialogs.progress(this, label);
+    return RunInBackground(*progress, work);
+}
+
+void MainWindow::runCommand(const std::function<void()>& command) {
+    if (running_) return;
+    CommandGuard guard(this, running_);
     BusyCursor busy;
-    Separator = kLineFeed;
-    const QString clear = TextRenText->text();
-    const std::optional<std::string> codes =
-        codesOf(clear, QStringLiteral("\r\n"), QStringLiteral("Texten kan inte krypteras: "));
-    if (!codes) return;
-    const std::string cipher = Kryptera(*codes, Separator, services_.decimalSeparator());
-    TextKrypterad->setText(FromCodes(cipher));
-    TextRenText->setText(QString());
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        showMessage(QStringLiteral("Minnet räckte inte till, så kommandot avbröts. "
+                                   "Rutorna och filerna är som de var."));
+    } catch (const std::system_error& error) {
+        // Such as a thread that could not be started for want of resources.
+        showMessage(QStringLiteral("Kommandot kunde inte köras (systemfel %1). "
+                                   "Rutorna och filerna är som de var.")
+                        .arg(error.code().value()));
+    }
+}
+
+void MainWindow::encrypt() {
+    runCommand([this] {
+        Separator = kLineFeed;
+        const QString clear = TextRenText->text();
+        const char separator = Separator;
+        const char decimal = services_.decimalSeparator();
+        const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
+        qsizetype bad = -1;
+        CodeTextBox::Content cipher;
+        const bool finished = inBackground(QStringLiteral("Krypterar …"), [&](WorkControl& work) {
+            std::optional<std::string> codes = ToCodes(clear, &bad);
+            if (!codes) return;
+            work.done(1, 3);
+            std::string cipherCodes = Kryptera(*codes, separator, decimal);
+            codes.reset();
+            work.done(2, 3);
+            cipher = prepare.fromCodes(cipherCodes, [&](double f) { work.done(2 + f, 3); });
+        });
+        if (!finished) return;
+        if (bad >= 0) {
+            showMessage(missingCharacter(clear, bad, QStringLiteral("\r\n"),
+                                         QStringLiteral("Texten kan inte krypteras: ")));
+            return;
+        }
+        // Both boxes change together or not at all: the empty content is made
+        // before either is set.
+        CodeTextBox::Content empty = TextRenText->preparer()(QString());
+        TextKrypterad->setContent(std::move(cipher));
+        TextRenText->setContent(std::move(empty));
+    });
 }
 
 void MainWindow::decrypt() {
-    BusyCursor busy;
-    Separator = kLineFeed;
-    const QString cipher = TextKrypterad->text();
-    const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
-    const std::optional<std::string> codes = codesOf(cipher, QStringLiteral("\n"), cannot);
-    if (!codes) return;
-    DecodeFailure failure;
-    std::optional<std::string> clear = Dekryptera(*codes, Separator, failure);
-    if (!clear) {
-        const QString token = Quoted(FromCodes(failure.token));
-        const QString line = QString::number(failure.line);
-        if (failure.reason == DecodeFailure::Reason::NotANumber)
-            showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
-        else
-            showMessage(
-                cannot +
-                QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
-        return;
-    }
-    TextRenText->setText(FromCodes(*clear));
+    runCommand([this] {
+        Separator = kLineFeed;
+        const QString cipher = TextKrypterad->text();
+        const char separator = Separator;
+        const CodeTextBox::Preparer prepare = TextRenText->preparer();
+        qsizetype bad = -1;
+        std::optional<DecodeFailure> failed;
+        CodeTextBox::Content clear;
+        const bool finished = inBackground(QStringLiteral("Dekrypterar …"), [&](WorkControl& work) {
+            std::optional<std::string> codes = ToCodes(cipher, &bad);
+            if (!codes) return;
+            work.done(1, 3);
+            DecodeFailure failure;
+            std::optional<std::string> clearCodes = Dekryptera(*codes, separator, failure);
+            codes.reset();
+            if (!clearCodes) {
+                failed = std::move(failure);
+                return;
+            }
+            work.done(2, 3);
+            clear = prepare.fromCodes(*clearCodes, [&](double f) { work.done(2 + f, 3); });
+        });
+        if (!finished) return;
+        const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
+        if (bad >= 0) {
+            showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), cannot));
+            return;
+        }
+        if (failed) {
+            const QString token = Quoted(FromCodes(failed->token));
+            const QString line = QString::number(failed->line);
+            if (failed->reason == DecodeFailure::Reason::NotANumber)
+                showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
+            else
+                showMessage(
+                    cannot +
+                    QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
+            return;
+        }
+        TextRenText->setContent(std::move(clear));
+    });
 }
 
 void MainWindow::createPassword() {
+    runCommand([this] { createPasswordCommand(); });
+}
+
+void MainWindow::createPasswordCommand() {
     const QString entry = services_.dialogs.inputBox(this, QStringLiteral("Ange ditt lösen"),
                                                      QStringLiteral("Ange ditt lösen"), QString());
     // Cancel and an empty entry change nothing: an empty password could never
@@ -256,7 +334,6 @@ void MainWindow::createPassword() {
     // Either both files hold the new password, or both are as they were.
     const storage::PasswordFiles& files = services_.passwordFiles;
     try {
-        BusyCursor busy;
         storage::StorePassword(files, *codes);
     } catch (const storage::PasswordNotRestored& error) {
         const storage::StorageError& cause = error.cause();
@@ -292,69 +369,121 @@ void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
 }
 
 void MainWindow::openCipherFile() {
-    setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("ladda en krypterad fil"),
-                      QStringLiteral("Krypterat|*.crp"));
-    Dialogoppna->settings.filterIndex = 1;
-    const std::optional<QString> path = Dialogoppna->showOpen();
-    if (!path) return;
+    runCommand([this] {
+        setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("ladda en krypterad fil"),
+                          QStringLiteral("Krypterat|*.crp"));
+        Dialogoppna->settings.filterIndex = 1;
+        const std::optional<QString> path = Dialogoppna->showOpen();
+        if (path) openCipherCommand(*path);
+    });
+}
 
+void MainWindow::openCipherPath(const QString& path) {
+    runCommand([this, path] { openCipherCommand(path); });
+}
+
+void MainWindow::openCipherCommand(const QString& path) {
     // A file that cannot be opened, or holds no field at all, changes nothing;
     // only a file too large to take in is worth a word.
+    const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
+    CodeTextBox::Content cipher;
     try {
-        BusyCursor busy;
-        storage::InputFile file = storage::OpenForInput(StoragePath(*path), kMaxFileBytes);
-        const std::string field = file.ReadField();
-        file.Close();
-        TextKrypterad->setText(FromCodes(field));
+        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
+                storage::InputFile file =
+                    storage::OpenForInput(StoragePath(path), kMaxCipherFileBytes);
+                std::string field = file.ReadField();
+                file.Close();
+                work.done(1, 2);
+                cipher = prepare.fromCodes(field, [&](double f) { work.done(1 + f, 2); });
+            }))
+            return;
     } catch (const storage::StorageError& error) {
-        showTooLarge(*path, error);
+        showTooLarge(path, error);
+        return;
     }
+    TextKrypterad->setContent(std::move(cipher));
 }
 
 void MainWindow::importTextFile() {
-    setDialogSettings(QStringLiteral("*.txt"), QStringLiteral("ladda en Okrypterad fil"),
-                      QStringLiteral("*.txt;"));
-    Dialogoppna->settings.filterIndex = 1;
-    const std::optional<QString> path = Dialogoppna->showOpen();
-    if (!path) return;
+    runCommand([this] {
+        setDialogSettings(QStringLiteral("*.txt"), QStringLiteral("ladda en Okrypterad fil"),
+                          QStringLiteral("*.txt;"));
+        Dialogoppna->settings.filterIndex = 1;
+        const std::optional<QString> path = Dialogoppna->showOpen();
+        if (path) importTextCommand(*path);
+    });
+}
 
+void MainWindow::importTextPath(const QString& path) {
+    runCommand([this, path] { importTextCommand(path); });
+}
+
+void MainWindow::importTextCommand(const QString& path) {
     // The fields run together. The box shows what has been read when the
     // import ends, also when it ends early: the same as updating it after
     // every field, without rebuilding its whole text once per field.
-    BusyCursor busy;
-    std::string accumulated;
+    const CodeTextBox::Preparer prepare = TextRenText->preparer();
+    CodeTextBox::Content clear;
     bool anyField = false;
+    std::optional<storage::UnmappableCharacter> unmappable;
     try {
-        // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
-        const std::string target = StoragePath(*path);
-        storage::DecodedText text =
-            storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxFileBytes));
-        if (text.unmappable) {
-            showMessage(
-                QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
-                    .arg(*path, DescribeUnmappable(*text.unmappable)));
+        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
+                // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+                const std::string target = StoragePath(path);
+                storage::DecodedText text =
+                    storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxTextFileBytes));
+                if (text.unmappable) {
+                    unmappable = text.unmappable;
+                    return;
+                }
+                work.check();
+                std::string accumulated;
+                storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
+                while (!file.AtEnd()) {
+                    accumulated += file.ReadField();
+                    anyField = true;
+                    work.check();
+                }
+                file.Close();
+                if (!anyField) return;
+                work.done(1, 2);
+                clear = prepare.fromCodes(accumulated, [&](double f) { work.done(1 + f, 2); });
+            }))
             return;
-        }
-        storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
-        while (!file.AtEnd()) {
-            accumulated += file.ReadField();
-            anyField = true;
-        }
-        file.Close();
     } catch (const storage::StorageError& error) {
-        showTooLarge(*path, error);
+        showTooLarge(path, error);
+        return;
     }
-    if (anyField) TextRenText->setText(FromCodes(accumulated));
+    if (unmappable) {
+        showMessage(QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
+                        .arg(path, DescribeUnmappable(*unmappable)));
+        return;
+    }
+    if (anyField) TextRenText->setContent(std::move(clear));
 }
 
 void MainWindow::saveCipherFile() {
+    runCommand([this] { saveCipherCommand(); });
+}
+
+void MainWindow::saveCipherCommand() {
     const QString notSaved = QStringLiteral("Den krypterade texten sparades inte: ");
     const QString cipher = TextKrypterad->text();
 
     // Refused before anything is asked: such a file could not be read back whole.
-    const std::optional<std::string> codes = codesOf(cipher, QStringLiteral("\n"), notSaved);
-    if (!codes) return;
-    if (codes->find('"') != std::string::npos) {
+    qsizetype bad = -1;
+    bool quote = false;
+    std::optional<std::string> codes;
+    if (!inBackground(QStringLiteral("Förbereder …"), [&](WorkControl&) {
+            codes = ToCodes(cipher, &bad);
+            quote = codes && codes->find('"') != std::string::npos;
+        }))
+        return;
+    if (!codes) {
+        showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), notSaved));
+        return;
+    }
+    if (quote) {
         showMessage(notSaved + QStringLiteral("den innehåller citattecken (\"), och det som står "
                                               "efter ett citattecken kan inte läsas tillbaka ur "
                                               "filen."));
@@ -369,10 +498,14 @@ void MainWindow::saveCipherFile() {
     const std::string target = StoragePath(*path);
     const bool existed = storage::FileExists(target);
     try {
-        BusyCursor busy;
-        storage::OutputFile file = storage::OpenForOutput(target);
-        file.WriteField(*codes);
-        file.Close();
+        // The file replaces any earlier one only on Close(), after the work,
+        // so that "Avbryt" at any time leaves the earlier file as it was.
+        std::optional<storage::OutputFile> file;
+        if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
+                file.emplace(storage::OpenForOutput(target));
+                file->WriteField(*codes);
+            }))
+            file->Close();
     } catch (const storage::StorageError& error) {
         QString text =
             QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
@@ -385,6 +518,8 @@ void MainWindow::saveCipherFile() {
     }
 }
 
-void MainWindow::quit() { QApplication::closeAllWindows(); }
+void MainWindow::quit() {
+    if (!running_) QApplication::closeAllWindows();
+}
 
 } // namespace tolvana::ui

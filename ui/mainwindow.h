@@ -24,6 +24,7 @@ namespace tolvana::ui {
 
 class CodeTextBox;
 class FileDialog;
+class WorkControl;
 
 // The decimal separator of the user's locale as a code page character; a
 // point where the locale's separator is not a single code page character.
@@ -60,6 +61,14 @@ public slots:
     void saveCipherFile();
     void quit();
 
+public:
+    // The file commands without their dialog, for a path chosen elsewhere.
+    void openCipherPath(const QString& path);
+    void importTextPath(const QString& path);
+
+    // True while a command runs; no other command starts then.
+    bool commandRunning() const { return running_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -74,6 +83,18 @@ private:
     // Tells the user that a file was too large to open; other failures to
     // open a file pass in silence.
     void showTooLarge(const QString& path, const storage::StorageError& error);
+    static QString missingCharacter(const QString& text, qsizetype position,
+                                    const QString& lineBreak, const QString& cannot);
+    // Runs a command unless one runs already; the window takes no input
+    // meanwhile, and running out of memory ends the command with a message.
+    void runCommand(const std::function<void()>& command);
+    // Runs the pure work of a command on another thread with a progress
+    // dialog; false when the user stopped it.
+    bool inBackground(const QString& label, const std::function<void(WorkControl&)>& work);
+    void createPasswordCommand();
+    void openCipherCommand(const QString& path);
+    void importTextCommand(const QString& path);
+    void saveCipherCommand();
     void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
 
     Services services_;
@@ -81,6 +102,7 @@ private:
 
     // The entry separator; both cipher commands set it before anything else.
     char Separator = '\n';
+    bool running_ = false;
 
     CodeTextBox* TextRenText = nullptr;
     CodeTextBox* TextKrypterad = nullptr;

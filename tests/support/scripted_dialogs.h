@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tolvana::testing {
@@ -36,6 +37,13 @@ public:
 
     // Runs inside every message box, while it would be on screen.
     std::function<void(const Message&)> onMessage;
+
+    // Every progress dialog asked for, by its label.
+    std::vector<QString> progressLabels;
+    // Runs at every update of a progress dialog, while its work runs, with
+    // the number of the update (0 when the work begins); returning true
+    // presses "Avbryt".
+    std::function<bool(int update)> onProgress;
 
     void message(QWidget*, const QString& title, const QString& text, Icon icon) override {
         messages.push_back({title, text, icon});
@@ -66,6 +74,22 @@ public:
         if (cancel) return std::nullopt;
         return path;
     }
+
+    std::unique_ptr<ui::Progress> progress(QWidget*, const QString& label) override {
+        progressLabels.push_back(label);
+        return std::make_unique<ScriptedProgress>(onProgress);
+    }
+
+private:
+    class ScriptedProgress : public ui::Progress {
+    public:
+        explicit ScriptedProgress(std::function<bool(int)> hook) : hook_(std::move(hook)) {}
+        bool update(qint64, double) override { return hook_ && hook_(updates_++); }
+
+    private:
+        std::function<bool(int)> hook_;
+        int updates_ = 0;
+    };
 };
 
 } // namespace tolvana::testing

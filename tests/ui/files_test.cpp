@@ -184,12 +184,34 @@ TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
     EXPECT_EQ(cipher()->text(), "\n9");
     EXPECT_EQ(clear()->text(), "before");
     ASSERT_EQ(dialogs.messages.size(), 2u);
-    for (const auto& message : dialogs.messages) {
-        EXPECT_TRUE(
-            message.text.contains(QStringLiteral("är 30 GB stor, och högst 64 MB kan läsas in")))
-            << message.text.toStdString();
-        EXPECT_TRUE(message.text.contains(u"huge.")) << message.text.toStdString();
+    // Cipher text is about six times its clear text, so a text file is held
+    // to an eighth of a cipher file's maximum.
+    const char* maxima[] = {"högst 64 MB kan läsas in", "högst 8 MB kan läsas in"};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const QString& text = dialogs.messages[i].text;
+        EXPECT_TRUE(text.contains(QStringLiteral("är 30 GB stor, och ") + maxima[i]))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(u"huge.")) << text.toStdString();
     }
+}
+
+// The text file's maximum lies between the two: a 9 MB text file is refused
+// while a 9 MB cipher file is read.
+TEST_F(FileCommands, TextFilesHaveTheSmallerMaximum) {
+    for (const char* name : {"big.crp", "big.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.write("\"\n9\"\r\n") > 0);
+        ASSERT_TRUE(file.resize(qint64{9} << 20));
+    }
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("big.crp"), path("big.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(u"big.txt"));
 }
 
 // A text file is read as the text it holds, whatever the editor saved it as;

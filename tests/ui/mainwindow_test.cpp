@@ -108,7 +108,6 @@ TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
         }
     }
     for (CodeTextBox* box : {clear(), cipher()}) {
-        EXPECT_EQ(box->lineWrapMode(), QPlainTextEdit::NoWrap);
         EXPECT_EQ(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         EXPECT_EQ(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         EXPECT_FALSE(box->isReadOnly());
