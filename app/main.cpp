@@ -1,6 +1,7 @@
 // Starts the program: the application object, the start-up lock and the main
 // window.
 
+#include "ui/designfont.h"
 #include "ui/dialogs.h"
 #include "ui/startup.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
+    tolvana::ui::UseDesignFont();
 
     tolvana::ui::QtDialogs dialogs;
     tolvana::ui::Services services{dialogs};

@@ -4,6 +4,7 @@
 // includes reading the box or file and writing the other box.
 
 #include "ui/codepage.h"
+#include "ui/designfont.h"
 #include "ui/mainwindow.h"
 #include "ui/textbox.h"
 
@@ -104,6 +105,7 @@ BENCHMARK(BM_WindowImport)->Unit(benchmark::kMillisecond)->Iterations(5);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    tolvana::ui::UseDesignFont();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
