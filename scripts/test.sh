@@ -27,3 +27,6 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOLVANA_BUILD_FUZZERS=OFF -DTOLVANA_SANITIZE=OFF >/dev/null
 cmake --build "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j 2
+
+# The Debian package: built, installed on this machine and checked.
+bash scripts/package.sh
