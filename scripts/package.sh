@@ -103,13 +103,18 @@ type=$(xdg-mime query filetype "$crp" || true)
 [ "$type" = application/x-tolvana-crp ] && pass "xdg-mime query filetype: $type" ||
     fail "xdg-mime query filetype $crp gives \"$type\""
 
-# The installed program in an X window.
+version=$(/usr/bin/tolvana --version 2>&1 || true)
+[ "$version" = "tolvana 1.0.0" ] && pass "tolvana --version: $version" ||
+    fail "tolvana --version gives \"$version\""
+
+# The installed program in an X window, given the cipher file as a desktop's
+# file manager gives it.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
-/usr/bin/tolvana >"$work/program.log" 2>&1 &
+/usr/bin/tolvana "$crp" >"$work/program.log" 2>&1 &
 program_pid=$!
 if timeout 20 xdotool search --sync --onlyvisible --name '^Olmira$' >/dev/null 2>&1; then
     pass "the installed program shows its window \"Olmira\""

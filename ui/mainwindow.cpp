@@ -8,11 +8,16 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolBar>
 
@@ -68,6 +73,15 @@ Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&..
     return widget;
 }
 
+// The local files that a drag carries, in order.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QString ReasonOf(const storage::StorageError& error) {
@@ -96,9 +110,29 @@ MainWindow::MainWindow(Services services)
     const QRect client = TwipsRect(0, 0, 6555, 6255);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     TextRenText->setFocus();
+
+    // Files dropped anywhere on the window, the boxes included, open as their
+    // commands open them; the boxes take dropped text as before.
+    setAcceptDrops(true);
+    for (CodeTextBox* box : {TextRenText, TextKrypterad}) box->viewport()->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    for (const QString& file : files) openPath(file);
+}
 
 void MainWindow::buildControls() {
     auto* client = new QWidget(this);
@@ -179,6 +213,25 @@ void MainWindow::buildMenus() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         Toolbar1->resize(centralWidget()->width(), Toolbar1->height());
+    // A box would insert a dropped file's name as text; the window opens it.
+    if (watched != centralWidget()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedFiles(drag->mimeData()).isEmpty()) break;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (DroppedFiles(drop->mimeData()).isEmpty()) break;
+            dropEvent(drop);
+            return true;
+        }
+        default: break;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -269,12 +322,14 @@ void MainWindow::openCipherFile() {
                       QStringLiteral("Krypterat|*.crp"));
     Dialogoppna->settings.filterIndex = 1;
     const std::optional<QString> path = Dialogoppna->showOpen();
-    if (!path) return;
+    if (path) openCipherPath(*path);
+}
 
+void MainWindow::openCipherPath(const QString& path) {
     // A file that cannot be opened, or holds no field at all, changes nothing.
     try {
         BusyCursor busy;
-        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        storage::InputFile file = storage::OpenForInput(LocalPath(path));
         const std::string field = file.ReadField();
         file.Close();
         TextKrypterad->setText(FromCodes(field));
@@ -287,8 +342,10 @@ void MainWindow::importTextFile() {
                       QStringLiteral("*.txt;"));
     Dialogoppna->settings.filterIndex = 1;
     const std::optional<QString> path = Dialogoppna->showOpen();
-    if (!path) return;
+    if (path) importTextPath(*path);
+}
 
+void MainWindow::importTextPath(const QString& path) {
     // The fields run together. The box shows what has been read when the
     // import ends, also when it ends early: the same as updating it after
     // every field, without rebuilding its whole text once per field.
@@ -296,7 +353,7 @@ void MainWindow::importTextFile() {
     std::string accumulated;
     bool anyField = false;
     try {
-        storage::InputFile file = storage::OpenForInput(LocalPath(*path));
+        storage::InputFile file = storage::OpenForInput(LocalPath(path));
         while (!file.AtEnd()) {
             accumulated += file.ReadField();
             anyField = true;
@@ -305,6 +362,25 @@ void MainWindow::importTextFile() {
     } catch (const storage::StorageError&) {
     }
     if (anyField) TextRenText->setText(FromCodes(accumulated));
+}
+
+void MainWindow::openPath(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        showMessage(QStringLiteral("Filen %1 finns inte.").arg(shown));
+        return;
+    }
+    // By the name's extension, whatever its case, as the file dialogs choose.
+    const QString extension = info.suffix().toLower();
+    if (extension == u"crp")
+        openCipherPath(path);
+    else if (extension == u"txt")
+        importTextPath(path);
+    else
+        showMessage(QStringLiteral("Filen %1 öppnades inte: Tolvana öppnar krypterade filer "
+                                   "(.crp) och textfiler (.txt).")
+                        .arg(shown));
 }
 
 void MainWindow::saveCipherFile() {
