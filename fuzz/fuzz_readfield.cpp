@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     WriteFile(bytes);
 
-    tolvana::storage::InputFile file = tolvana::storage::OpenForInput(FilePath());
+    tolvana::storage::InputFile file =
+        tolvana::storage::OpenForInput(FilePath(), std::uint64_t{1} << 32);
     TOLVANA_CHECK(file.AtEnd() == (size == 0));
 
     // A call consumes its field's bytes and at least one byte, so the sum of

@@ -1,12 +1,6 @@
 #include "storage/files.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace tolvana::storage {
@@ -14,23 +8,7 @@ namespace tolvana::storage {
 namespace {
 
 using Kind = StorageError::Kind;
-
-const char* KindText(Kind kind) {
-    switch (kind) {
-    case Kind::NotFound: return "file not found";
-    case Kind::CannotOpen: return "cannot open";
-    case Kind::PastEnd: return "input past end of file";
-    case Kind::ReadFailed: return "read failed";
-    case Kind::WriteFailed: return "write failed";
-    }
-    return "file error";
-}
-
-std::string ReasonText(Kind kind, int error, std::string reason) {
-    if (!reason.empty()) return reason;
-    if (error != 0) return std::strerror(error);
-    return KindText(kind);
-}
+using Reason = StorageError::Reason;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -46,101 +24,15 @@ std::size_t SkipSeparator(std::string_view bytes, std::size_t pos) {
 // A path holding a NUL byte would silently name a different, shorter path.
 void CheckPath(const std::string& path) {
     if (path.find('\0') != std::string::npos)
-        throw StorageError(Kind::CannotOpen, path, EINVAL, "the path holds a NUL character");
+        throw StorageError(Kind::CannotOpen, path, Reason::Other, EINVAL);
 }
 
-// Throws CannotOpen unless `st` describes a regular file: reading a folder or a
-// device, or replacing one with a file, is never what the caller meant.
-void CheckRegular(const struct stat& st, const std::string& path) {
-    if (S_ISDIR(st.st_mode)) throw StorageError(Kind::CannotOpen, path, EISDIR);
-    if (!S_ISREG(st.st_mode))
-        throw StorageError(Kind::CannotOpen, path, EINVAL, "not a regular file");
-}
-
-class FdGuard {
-public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-std::string ReadAll(int fd, const struct stat& st, const std::string& path) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw StorageError(Kind::ReadFailed, path, errno);
-        if (n == 0) return bytes;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-}
-
-// Writes all of `bytes`, going on after short writes. Returns 0 or the errno.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// A symbolic link stays a link: the file it points to is the one replaced.
-std::string ResolveTarget(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path; // a dangling link is replaced by the file
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
-}
-
-// Creates a new, empty temporary file in `folder` (which is "" or ends in '/').
-int CreateTemp(const std::string& folder, mode_t mode, const std::string& path, std::string& temp) {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".tolvana-";
-        unsigned bits = entropy();
-        for (int i = 0; i < 6; ++i, bits /= 36) name += kLetters[bits % 36];
-        temp = folder + name;
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) return fd;
-        if (errno != EEXIST) throw StorageError(Kind::CannotOpen, path, errno);
-    }
-    throw StorageError(Kind::CannotOpen, path, EEXIST);
-}
-
-off_t RecordOffset(std::int32_t record) {
+std::uint64_t RecordOffset(std::int32_t record) {
     if (record < 1) throw std::invalid_argument("record numbers start at 1");
-    return static_cast<off_t>(record - 1) * kRecordLength;
+    return static_cast<std::uint64_t>(record - 1) * kRecordLength;
 }
 
 } // namespace
-
-StorageError::StorageError(Kind kind, std::string path, int error, std::string reason)
-    : std::runtime_error(std::string(KindText(kind)) + " \"" + path +
-                         "\": " + ReasonText(kind, error, reason)),
-      kind_(kind), path_(std::move(path)), error_(error),
-      reason_(ReasonText(kind, error, std::move(reason))) {}
 
 // ---- Input ----
 
@@ -166,7 +58,7 @@ bool InputFile::AtEnd() const {
 }
 
 std::string InputFile::ReadField() {
-    if (AtEnd()) throw StorageError(Kind::PastEnd, path_, 0);
+    if (AtEnd()) throw StorageError(Kind::PastEnd, path_, Reason::None);
     const std::string_view all = bytes_;
     const std::size_t size = all.size();
     std::size_t pos = pos_;
@@ -198,212 +90,99 @@ void InputFile::Close() {
     pos_ = 0;
 }
 
-namespace {
-
-// Checks that the open file `fd` is a regular file and returns its status.
-struct stat RegularFileStatus(int fd, const std::string& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throw StorageError(Kind::CannotOpen, path, errno);
-    CheckRegular(st, path);
-    return st;
+InputFile OpenForInput(const std::string& path, std::uint64_t maximum) {
+    return InputFile(path, ReadFileBytes(path, maximum));
 }
 
-// Opens an existing regular file for reading only. O_NONBLOCK keeps a named
-// pipe from blocking the open; it is then refused as not a regular file.
-int OpenExistingForReading(const std::string& path, struct stat& st) {
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum) {
     CheckPath(path);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        int error = errno;
-        bool missing = error == ENOENT || error == ENOTDIR;
-        throw StorageError(missing ? Kind::NotFound : Kind::CannotOpen, path, error);
-    }
-    FdGuard guard(fd);
-    st = RegularFileStatus(fd, path);
-    return guard.release();
+    return platform::ReadWholeFile(path, maximum);
 }
 
-} // namespace
-
-InputFile OpenForInput(const std::string& path) {
-    struct stat st;
-    FdGuard guard(OpenExistingForReading(path, st));
-    return InputFile(path, ReadAll(guard.get(), st, path));
+InputFile FieldsOf(std::string bytes, std::string name) {
+    return InputFile(std::move(name), std::move(bytes));
 }
 
 // ---- Output ----
 
-OutputFile::OutputFile(std::string path, std::string target, std::string temp, int fd)
-    : path_(std::move(path)), target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : path_(std::move(other.path_)), target_(std::move(other.target_)),
-      temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        Discard();
-        path_ = std::move(other.path_);
-        target_ = std::move(other.target_);
-        temp_ = std::move(other.temp_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile() { Discard(); }
-
-void OutputFile::Discard() noexcept {
-    if (fd_ < 0) return;
-    ::close(std::exchange(fd_, -1));
-    ::unlink(temp_.c_str());
-}
+OutputFile::OutputFile(std::string path, std::unique_ptr<platform::Replacement> replacement)
+    : path_(std::move(path)), replacement_(std::move(replacement)) {}
 
 void OutputFile::WriteField(std::string_view text) {
-    if (fd_ < 0) throw std::logic_error("WriteField on a closed file");
+    if (!replacement_) throw std::logic_error("WriteField on a closed file");
     std::string line;
     line.reserve(text.size() + 4);
     line += '"';
     line += text;
     line += "\"\r\n";
-    if (int error = WriteAll(fd_, line)) {
-        Discard();
-        throw StorageError(Kind::WriteFailed, path_, error);
+    try {
+        replacement_->Write(line);
+    } catch (const StorageError&) {
+        replacement_.reset();
+        throw;
     }
 }
 
 void OutputFile::Close() {
-    if (fd_ < 0) return;
-    if (::fsync(fd_) != 0) {
-        int error = errno;
-        Discard();
-        throw StorageError(Kind::WriteFailed, path_, error);
-    }
-    // The descriptor is released even when close reports an error.
-    if (::close(std::exchange(fd_, -1)) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temp_.c_str());
-        throw StorageError(Kind::WriteFailed, path_, error);
-    }
-    // Make the rename itself lasting; a folder that cannot be synced does not
-    // undo a save that has already replaced the file.
-    std::string folder = FolderOf(target_);
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (!replacement_) return;
+    // Spent whether or not the replacement succeeds.
+    std::unique_ptr<platform::Replacement> replacement = std::move(replacement_);
+    replacement->Commit();
 }
 
 OutputFile OpenForOutput(const std::string& path, Permissions permissions) {
     CheckPath(path);
-    std::string target = ResolveTarget(path);
-    struct stat st;
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists)
-        CheckRegular(st, path);
-    else if (errno != ENOENT)
-        throw StorageError(Kind::CannotOpen, path, errno);
-
-    bool ownerOnly = permissions == Permissions::OwnerOnly;
-    std::string temp;
-    int fd = CreateTemp(FolderOf(target), ownerOnly ? 0600 : 0666, path, temp);
-    if (exists && !ownerOnly) {
-        // Keep the replaced file's owner where allowed, and its permission bits.
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Only the super-user may give a file away; the file stays ours.
-        }
-        if (::fchmod(fd, st.st_mode & 0777) != 0) {
-            int error = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            throw StorageError(Kind::CannotOpen, path, error);
-        }
-    }
-    return OutputFile(path, std::move(target), std::move(temp), fd);
+    return OutputFile(path, platform::BeginReplacement(path, permissions));
 }
 
 // ---- Records ----
 
-RecordFile::RecordFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-
-RecordFile::RecordFile(RecordFile&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)),
-      written_(std::exchange(other.written_, false)) {}
-
-RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        path_ = std::move(other.path_);
-        fd_ = std::exchange(other.fd_, -1);
-        written_ = std::exchange(other.written_, false);
-    }
-    return *this;
-}
-
-RecordFile::~RecordFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
+RecordFile::RecordFile(std::string path, platform::File file)
+    : path_(std::move(path)), file_(std::move(file)) {}
 
 std::int16_t RecordFile::GetRecord(std::int32_t record) {
-    if (fd_ < 0) throw std::logic_error("GetRecord on a closed file");
-    off_t offset = RecordOffset(record);
-    unsigned char bytes[kRecordLength] = {0, 0};
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        ssize_t n = ::pread(fd_, bytes + got, sizeof bytes - got, offset + static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw StorageError(Kind::ReadFailed, path_, errno);
-        if (n == 0) break; // the rest of the record lies past the end: it stays 0
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8));
+    if (!file_.isOpen()) throw std::logic_error("GetRecord on a closed file");
+    char bytes[kRecordLength] = {0, 0};
+    // Bytes past the end of the file stay 0.
+    platform::ReadAt(file_, RecordOffset(record), bytes, sizeof bytes, path_);
+    const auto low = static_cast<unsigned char>(bytes[0]);
+    const auto high = static_cast<unsigned char>(bytes[1]);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(low | high << 8));
 }
 
 void RecordFile::PutRecord(std::int32_t record, std::int16_t value) {
-    if (fd_ < 0) throw std::logic_error("PutRecord on a closed file");
-    off_t offset = RecordOffset(record);
+    if (!file_.isOpen()) throw std::logic_error("PutRecord on a closed file");
+    std::uint64_t offset = RecordOffset(record);
     auto bits = static_cast<std::uint16_t>(value);
-    const unsigned char bytes[kRecordLength] = {static_cast<unsigned char>(bits & 0xFF),
-                                                static_cast<unsigned char>(bits >> 8)};
-    std::size_t put = 0;
-    while (put < sizeof bytes) {
-        ssize_t n =
-            ::pwrite(fd_, bytes + put, sizeof bytes - put, offset + static_cast<off_t>(put));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw StorageError(Kind::WriteFailed, path_, n < 0 ? errno : EIO);
-        put += static_cast<std::size_t>(n);
-    }
+    const char bytes[kRecordLength] = {static_cast<char>(bits & 0xFF),
+                                       static_cast<char>(bits >> 8)};
+    platform::WriteAt(file_, offset, bytes, sizeof bytes, path_);
     written_ = true;
 }
 
 void RecordFile::Close() {
-    if (fd_ < 0) return;
-    int fd = std::exchange(fd_, -1);
-    bool written = std::exchange(written_, false);
-    if (!written) {
-        ::close(fd);
-        return;
-    }
-    int error = ::fsync(fd) != 0 ? errno : 0;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) throw StorageError(Kind::WriteFailed, path_, error);
+    if (!file_.isOpen()) return;
+    if (std::exchange(written_, false))
+        platform::SyncAndClose(file_, path_);
+    else
+        file_.reset();
 }
 
 RecordFile OpenForRecords(const std::string& path, int recordLength, Permissions permissions) {
     if (recordLength != kRecordLength) throw std::invalid_argument("record length must be 2");
     CheckPath(path);
-    mode_t mode = permissions == Permissions::OwnerOnly ? 0600 : 0666;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, mode);
-    if (fd < 0) throw StorageError(Kind::CannotOpen, path, errno);
-    FdGuard guard(fd);
-    RegularFileStatus(fd, path);
-    return RecordFile(path, guard.release());
+    return RecordFile(
+        path, platform::OpenRecordFile(path, platform::RecordAccess::ReadWrite, permissions));
 }
 
 RecordFile OpenRecordsForReading(const std::string& path) {
-    struct stat st;
-    return RecordFile(path, OpenExistingForReading(path, st));
+    CheckPath(path);
+    return RecordFile(path, platform::OpenRecordFile(path, platform::RecordAccess::ReadOnly,
+                                                     Permissions::Ordinary));
+}
+
+bool FileExists(const std::string& path) {
+    return path.find('\0') == std::string::npos && platform::Exists(path);
 }
 
 } // namespace tolvana::storage

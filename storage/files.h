@@ -16,44 +16,16 @@
 // is thrown as StorageError; what to do about it is the caller's decision.
 // Paths are used exactly as given.
 
+#include "storage/platform.h"
+#include "storage/storageerror.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace tolvana::storage {
-
-class StorageError : public std::runtime_error {
-public:
-    enum class Kind {
-        NotFound,    // opening for input a file that does not exist
-        CannotOpen,  // a file or its temporary file cannot be opened or created
-        PastEnd,     // ReadField with nothing left to read
-        ReadFailed,  // the device failed a read
-        WriteFailed, // the device failed a write, flush, close or the final rename
-    };
-
-    // `error` is the errno value (0 when no system call failed). `reason` is
-    // the text that says why; empty means the system's text for `error`.
-    StorageError(Kind kind, std::string path, int error, std::string reason = {});
-
-    Kind kind() const { return kind_; }
-    const std::string& path() const { return path_; }
-    int error() const { return error_; }
-    const std::string& reason() const { return reason_; }
-
-private:
-    Kind kind_;
-    std::string path_;
-    int error_;
-    std::string reason_;
-};
-
-enum class Permissions {
-    Ordinary,  // a new file gets 0666 less the umask; a replaced file keeps its bits
-    OwnerOnly, // the file gets 0600, also when it replaces one that had more
-};
 
 // A field file open for reading. The whole file is read into memory when it is
 // opened, so reading fields does no further input and cannot fail on the device.
@@ -87,7 +59,16 @@ public:
     void Close();
 
 private:
-    friend InputFile OpenForInput(const std::string& path);
+    friend InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+    // Every byte of a file, with the same size check and errors as OpenForInput.
+    std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+    // Reads fields, by the rules of InputFile::ReadField, from bytes already in
+    // memory (for example a text file's decoded codes). `name` names them in
+    // errors.
+    InputFile FieldsOf(std::string bytes, std::string name);
+    friend InputFile FieldsOf(std::string bytes, std::string name);
     InputFile(std::string path, std::string bytes);
 
     std::string path_;
@@ -101,14 +82,14 @@ private:
 // to disk. Until then, and after any failure, the target is untouched.
 class OutputFile {
 public:
-    OutputFile(OutputFile&& other) noexcept;
-    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(OutputFile&& other) noexcept = default;
+    OutputFile& operator=(OutputFile&& other) noexcept = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Without a successful Close() the temporary file is removed and the
     // target left as it was.
-    ~OutputFile();
+    ~OutputFile() = default;
 
     // Appends one field line: 0x22, the text unchanged, 0x22, 0x0D 0x0A. On
     // failure the temporary file is removed, the file is closed and
@@ -123,24 +104,21 @@ public:
 
 private:
     friend OutputFile OpenForOutput(const std::string& path, Permissions permissions);
-    OutputFile(std::string path, std::string target, std::string temp, int fd);
-    void Discard() noexcept;
+    OutputFile(std::string path, std::unique_ptr<platform::Replacement> replacement);
 
-    std::string path_;   // as the caller gave it, for errors
-    std::string target_; // the file that gets replaced (symbolic links resolved)
-    std::string temp_;
-    int fd_ = -1;
+    std::string path_; // as the caller gave it, for errors
+    std::unique_ptr<platform::Replacement> replacement_;
 };
 
 // A record file open for reading and writing (or reading only, see
 // OpenRecordsForReading).
 class RecordFile {
 public:
-    RecordFile(RecordFile&& other) noexcept;
-    RecordFile& operator=(RecordFile&& other) noexcept;
+    RecordFile(RecordFile&& other) noexcept = default;
+    RecordFile& operator=(RecordFile&& other) noexcept = default;
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
-    ~RecordFile();
+    ~RecordFile() = default;
 
     // Reads record `record` (from 1). Bytes of the record that lie past the end
     // of the file count as 0, so a file that holds no bytes there gives 0 and a
@@ -159,22 +137,33 @@ public:
 private:
     friend RecordFile OpenForRecords(const std::string&, int, Permissions);
     friend RecordFile OpenRecordsForReading(const std::string&);
-    RecordFile(std::string path, int fd);
+    RecordFile(std::string path, platform::File file);
 
     std::string path_;
-    int fd_ = -1;
+    platform::File file_;
     bool written_ = false;
 };
 
-// Opens a field file for reading from its first byte. Throws StorageError:
-// NotFound when it does not exist, CannotOpen when it is not a regular file or
-// cannot be opened, ReadFailed when reading it fails.
-InputFile OpenForInput(const std::string& path);
+// Opens a field file for reading from its first byte. The file's size is
+// checked before anything is read: a file larger than `maximum` bytes is
+// refused with CannotOpen, Reason::TooLarge, its size and the maximum. Throws
+// StorageError: NotFound when it does not exist, CannotOpen when it is not a
+// regular file or cannot be opened, ReadFailed when reading it fails.
+InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+// Every byte of a file, with the same size check and errors as OpenForInput.
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+// Reads fields, by the rules of InputFile::ReadField, from bytes already in
+// memory (for example a text file's decoded codes). `name` names them in
+// errors.
+InputFile FieldsOf(std::string bytes, std::string name);
 
 // Starts writing a field file that replaces `path` when closed. The folder must
 // exist and be writable, since the temporary file is made there. Throws
-// StorageError(CannotOpen) when the temporary file cannot be created or the
-// target is a folder or another non-regular file.
+// StorageError(CannotOpen) when the temporary file cannot be created, the
+// target is a folder or another non-regular file, or the user may not write
+// the target (see platform::BeginReplacement for every check).
 OutputFile OpenForOutput(const std::string& path, Permissions permissions = Permissions::Ordinary);
 
 inline constexpr int kRecordLength = 2;
@@ -189,5 +178,8 @@ RecordFile OpenForRecords(const std::string& path, int recordLength = kRecordLen
 // but not written. PutRecord on it fails with WriteFailed. Throws
 // StorageError: NotFound or CannotOpen.
 RecordFile OpenRecordsForReading(const std::string& path);
+
+// True when anything exists at `path`, a dangling symbolic link too.
+bool FileExists(const std::string& path);
 
 } // namespace tolvana::storage

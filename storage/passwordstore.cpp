@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace tolvana::storage {
 
@@ -13,10 +12,8 @@ namespace {
 constexpr std::int32_t kFlagRecord = 1;
 constexpr std::int16_t kFlagSet = 1;
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+// A password file is a line of text; anything this large is not one.
+constexpr std::uint64_t kMaxPasswordFileBytes = 1 << 20;
 
 // Opens the flag file, creating it when missing. A flag file that exists but
 // may not be written is still read, so that a password cannot be skipped by
@@ -25,7 +22,7 @@ RecordFile OpenFlag(const std::string& path) {
     try {
         return OpenForRecords(path, kRecordLength, Permissions::OwnerOnly);
     } catch (const StorageError&) {
-        if (!Exists(path)) throw;
+        if (!FileExists(path)) throw;
         return OpenRecordsForReading(path);
     }
 }
@@ -39,23 +36,21 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
         flag = flagFile.GetRecord(kFlagRecord);
         flagFile.Close();
     } catch (const StorageError& e) {
-        return FlagUnavailable{files.flagPath, e.reason()};
+        return FlagUnavailable{files.flagPath, e.reason(), e.systemCode()};
     }
     if (flag <= 0) return NoPassword{};
 
     using Cause = PasswordMissing::Cause;
     try {
-        InputFile file = OpenForInput(files.passwordPath);
-        if (file.AtEnd())
-            return PasswordMissing{Cause::EmptyFile, files.passwordPath, "empty file"};
+        InputFile file = OpenForInput(files.passwordPath, kMaxPasswordFileBytes);
+        if (file.AtEnd()) return PasswordMissing{Cause::EmptyFile, files.passwordPath};
         std::string text = file.ReadField();
-        if (text.empty())
-            return PasswordMissing{Cause::EmptyPassword, files.passwordPath, "empty password"};
+        if (text.empty()) return PasswordMissing{Cause::EmptyPassword, files.passwordPath};
         return Password{std::move(text)};
     } catch (const StorageError& e) {
         Cause cause =
             e.kind() == StorageError::Kind::NotFound ? Cause::NotFound : Cause::Unreadable;
-        return PasswordMissing{cause, files.passwordPath, e.reason()};
+        return PasswordMissing{cause, files.passwordPath, e.reason(), e.systemCode()};
     }
 }
 
@@ -83,20 +78,9 @@ void StorePassword(const PasswordFiles& files, std::string_view password) {
 
 void EnsurePrivateFolder(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos)
-        throw StorageError(StorageError::Kind::CannotOpen, path, EINVAL);
-    // Make each missing folder on the way, from the outermost in.
-    for (std::size_t end = 1; end <= path.size(); ++end) {
-        if (end < path.size() && path[end] != '/') continue;
-        std::string folder = path.substr(0, end);
-        if (::mkdir(folder.c_str(), 0700) == 0) continue;
-        int error = errno;
-        struct stat st;
-        if (error == EEXIST && ::stat(folder.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) continue;
-            error = ENOTDIR;
-        }
-        throw StorageError(StorageError::Kind::CannotOpen, path, error);
-    }
+        throw StorageError(StorageError::Kind::CannotOpen, path, StorageError::Reason::Other,
+                           EINVAL);
+    platform::MakePrivateFolder(path);
 }
 
 } // namespace tolvana::storage

@@ -5,6 +5,9 @@
 // its first field, in plain text). This is the file logic only; the prompts
 // and messages belong to the windows.
 
+#include "storage/storageerror.h"
+
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -34,15 +37,18 @@ struct PasswordMissing {
         EmptyPassword, // its first field is empty
     };
     Cause cause;
-    std::string path;   // the password file
-    std::string reason; // why, in words
+    std::string path; // the password file
+    // Why the file could not be opened or read (NotFound and Unreadable).
+    StorageError::Reason reason = StorageError::Reason::None;
+    std::int64_t systemCode = 0;
 };
 
 // The flag file can be neither opened nor created (for example a read-only
 // folder), so no password can have been set through it.
 struct FlagUnavailable {
     std::string path;
-    std::string reason;
+    StorageError::Reason reason = StorageError::Reason::None;
+    std::int64_t systemCode = 0;
 };
 
 using PasswordState = std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable>;

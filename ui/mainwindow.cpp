@@ -2,8 +2,11 @@
 
 #include "cipher/cipher.h"
 #include "storage/files.h"
+#include "storage/textfile.h"
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
+#include "ui/limits.h"
+#include "ui/storagemessages.h"
 #include "ui/textbox.h"
 #include "ui/twips.h"
 
@@ -64,6 +67,15 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
         .arg(character, hex, QString::number(line));
 }
 
+// "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
+QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
+    const char32_t code = unmappable.character;
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
+        .arg(QString::fromUcs4(&code, 1), hex, QString::number(unmappable.line));
+}
+
 // A control of the window: made with `args`, named and placed on `parent`.
 template <class Widget, class... Args>
 Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
@@ -80,12 +92,6 @@ QStringList DroppedFiles(const QMimeData* data) {
     for (const QUrl& url : data->urls())
         if (url.isLocalFile()) files << url.toLocalFile();
     return files;
-}
-
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-QString ReasonOf(const storage::StorageError& error) {
-    return QString::fromLocal8Bit(error.reason().c_str());
 }
 
 } // namespace
@@ -305,9 +311,13 @@ void MainWindow::createPassword() {
         storage::StorePassword(services_.passwordFiles, *codes);
     } catch (const storage::StorageError& error) {
         showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
-                                   .arg(QFile::decodeName(QByteArray::fromStdString(error.path())),
-                                        ReasonOf(error)));
+                                   .arg(PathForDisplay(error.path()), StorageReason(error)));
     }
+}
+
+void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
+    if (error.reason() == storage::StorageError::Reason::TooLarge)
+        showMessage(QStringLiteral("Filen %1 öppnades inte: %2.").arg(path, StorageReason(error)));
 }
 
 void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
@@ -326,14 +336,16 @@ void MainWindow::openCipherFile() {
 }
 
 void MainWindow::openCipherPath(const QString& path) {
-    // A file that cannot be opened, or holds no field at all, changes nothing.
+    // A file that cannot be opened, or holds no field at all, changes nothing;
+    // only a file too large to take in is worth a word.
     try {
         BusyCursor busy;
-        storage::InputFile file = storage::OpenForInput(LocalPath(path));
+        storage::InputFile file = storage::OpenForInput(StoragePath(path), kMaxFileBytes);
         const std::string field = file.ReadField();
         file.Close();
         TextKrypterad->setText(FromCodes(field));
-    } catch (const storage::StorageError&) {
+    } catch (const storage::StorageError& error) {
+        showTooLarge(path, error);
     }
 }
 
@@ -353,13 +365,24 @@ void MainWindow::importTextPath(const QString& path) {
     std::string accumulated;
     bool anyField = false;
     try {
-        storage::InputFile file = storage::OpenForInput(LocalPath(path));
+        // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+        const std::string target = StoragePath(path);
+        storage::DecodedText text =
+            storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxFileBytes));
+        if (text.unmappable) {
+            showMessage(
+                QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
+                    .arg(path, DescribeUnmappable(*text.unmappable)));
+            return;
+        }
+        storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
         while (!file.AtEnd()) {
             accumulated += file.ReadField();
             anyField = true;
         }
         file.Close();
-    } catch (const storage::StorageError&) {
+    } catch (const storage::StorageError& error) {
+        showTooLarge(path, error);
     }
     if (anyField) TextRenText->setText(FromCodes(accumulated));
 }
@@ -402,15 +425,18 @@ void MainWindow::saveCipherFile() {
     const std::optional<QString> path = Dialogoppna->showSave();
     if (!path) return;
 
+    const std::string target = StoragePath(*path);
+    const bool existed = storage::FileExists(target);
     try {
         BusyCursor busy;
-        storage::OutputFile file = storage::OpenForOutput(LocalPath(*path));
+        storage::OutputFile file = storage::OpenForOutput(target);
         file.WriteField(*codes);
         file.Close();
     } catch (const storage::StorageError& error) {
-        showMessage(QStringLiteral("Filen %1 sparades inte: %2\n\nEn tidigare fil med samma namn "
-                                   "är oförändrad.")
-                        .arg(*path, ReasonOf(error)));
+        QString text =
+            QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
+        if (existed) text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
+        showMessage(text);
     }
 }
 

@@ -81,6 +81,9 @@ private:
     // has none; `cannot` begins that message, `lineBreak` counts its lines.
     std::optional<std::string> codesOf(const QString& text, const QString& lineBreak,
                                        const QString& cannot);
+    // Tells the user that a file was too large to open; other failures to
+    // open a file pass in silence.
+    void showTooLarge(const QString& path, const storage::StorageError& error);
     void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
 
     Services services_;

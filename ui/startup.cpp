@@ -2,6 +2,7 @@
 
 #include "storage/files.h"
 #include "ui/codepage.h"
+#include "ui/storagemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +15,20 @@ const QString kTitle = QStringLiteral("Tolvana");
 
 QString MissingPasswordText(const storage::PasswordMissing& missing,
                             const storage::PasswordFiles& files) {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(missing.path));
+    const QString path = PathForDisplay(missing.path);
     QString what;
     switch (missing.cause) {
     case storage::PasswordMissing::Cause::NotFound: what = QStringLiteral("finns inte"); break;
     case storage::PasswordMissing::Cause::Unreadable:
-        what = QStringLiteral("kan inte läsas (%1)").arg(QString::fromStdString(missing.reason));
+        what = QStringLiteral("kan inte läsas (%1)")
+                   .arg(StorageReason(missing.reason, missing.systemCode));
         break;
     case storage::PasswordMissing::Cause::EmptyFile: what = QStringLiteral("är tom"); break;
     case storage::PasswordMissing::Cause::EmptyPassword:
         what = QStringLiteral("innehåller ett tomt lösenord");
         break;
     }
-    const QString flag = QFile::decodeName(QByteArray::fromStdString(files.flagPath));
+    const QString flag = PathForDisplay(files.flagPath);
     return QStringLiteral("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
                           "Om du tar bort filen %3 tas lösenordet bort.")
         .arg(path, what, flag);

@@ -96,7 +96,8 @@ TEST_F(PasswordStoreTest, FlagSetButNoUsablePassword) {
         const auto& missing = std::get<PasswordMissing>(state);
         EXPECT_EQ(missing.cause, cause);
         EXPECT_EQ(missing.path, files.passwordPath);
-        EXPECT_FALSE(missing.reason.empty());
+        EXPECT_EQ(missing.reason, cause == Cause::NotFound ? StorageError::Reason::NotFound
+                                                           : StorageError::Reason::None);
     }
     std::filesystem::remove(files.passwordPath);
     std::filesystem::create_directory(files.passwordPath);

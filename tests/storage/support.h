@@ -10,12 +10,20 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace tolvana::storage::platform::posix {
+// Turns the unnamed temporary files of a save off and on, to test the named
+// ones that file systems without O_TMPFILE get.
+void UseUnnamedTemporaryFiles(bool use);
+} // namespace tolvana::storage::platform::posix
 
 namespace tolvana::storage::testing {
 
@@ -62,17 +70,35 @@ inline unsigned ModeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-// Expects `action` to throw StorageError of `kind` naming `path` and a reason.
+// No limit worth speaking of, for tests that are not about the size limit.
+inline constexpr std::uint64_t kAnySize = std::uint64_t{1} << 40;
+
+// Expects `action` to throw StorageError of `kind` naming `path` and giving a
+// reason: `reason` when given, else any reason but None.
 template <typename Action>
-void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::string& path) {
+void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::string& path,
+                        std::optional<StorageError::Reason> reason = std::nullopt) {
     try {
         action();
         ADD_FAILURE() << "no error for " << path;
     } catch (const StorageError& e) {
         EXPECT_EQ(e.kind(), kind) << e.what();
         EXPECT_EQ(e.path(), path);
-        EXPECT_FALSE(e.reason().empty());
+        if (reason)
+            EXPECT_EQ(e.reason(), *reason) << e.what();
+        else
+            EXPECT_NE(e.reason(), StorageError::Reason::None) << e.what();
     }
+}
+
+// The ids of the unprivileged user "nobody".
+inline constexpr uid_t kNobody = 65534;
+inline constexpr gid_t kNoGroup = 65534;
+
+// Becomes "nobody" in a child process; false when that is not possible.
+inline bool DropPrivileges() {
+    if (::geteuid() != 0) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0;
 }
 
 // Runs `body` in a forked child and returns its exit code, for tests that

@@ -168,6 +168,73 @@ TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
     EXPECT_EQ(cipher()->text(), "\n9");
 }
 
+// A file beyond what a box takes is refused before it is read, with its size
+// and the maximum; a sparse file makes 30 GB cheap.
+TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
+    for (const char* name : {"huge.crp", "huge.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{30} << 30));
+    }
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("huge.crp"), path("huge.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& message : dialogs.messages) {
+        EXPECT_TRUE(
+            message.text.contains(QStringLiteral("är 30 GB stor, och högst 64 MB kan läsas in")))
+            << message.text.toStdString();
+        EXPECT_TRUE(message.text.contains(u"huge.")) << message.text.toStdString();
+    }
+}
+
+// A text file is read as the text it holds, whatever the editor saved it as;
+// the fields are then split as ever.
+TEST_F(FileCommands, ImportReadsUtf8Utf16AndCodePageFiles) {
+    const QString words = QStringLiteral("Hej Åsa, räksmörgås €\r\n");
+    const QByteArray utf16le =
+        QByteArray("\xFF\xFE") +
+        QByteArray(reinterpret_cast<const char*>(words.utf16()), words.size() * 2);
+    QByteArray utf16be = "\xFE\xFF";
+    for (QChar c : words) {
+        utf16be += char(c.unicode() >> 8);
+        utf16be += char(c.unicode() & 0xFF);
+    }
+    const std::pair<const char*, QByteArray> files[] = {
+        {"utf8.txt", words.toUtf8()},
+        {"bom.txt", "\xEF\xBB\xBF" + words.toUtf8()},
+        {"utf16le.txt", utf16le},
+        {"utf16be.txt", utf16be},
+        {"cp1252.txt", "Hej \xC5sa, r\xE4ksm\xF6rg\xE5s \x80\r\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteAll(path(name), bytes);
+        clear()->setText("before");
+        dialogs.fileAnswers = {path(name)};
+        choose("chopen");
+        EXPECT_EQ(clear()->text(), QStringLiteral("Hej Åsaräksmörgås €"));
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, ImportRefusesACharacterWithoutACode) {
+    WriteAll(path("polish.txt"), QStringLiteral("Dzie\u0144\r\nbry\r\nw \u0141odzi").toUtf8());
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("polish.txt")};
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 kan inte läsas in: tecknet \"ń\" (U+0144) på rad 1 finns "
+                             "inte i teckentabellen.")
+                  .arg(path("polish.txt")));
+}
+
 TEST_F(FileCommands, TextThatCouldNotBeReadBackIsNotSaved) {
     for (const QString& text : {QStringLiteral("\n153\"\n156"), QStringLiteral("\n153\n→")}) {
         cipher()->setText(text);

@@ -1,0 +1,58 @@
+#include "storage/storageerror.h"
+
+#include <utility>
+
+namespace tolvana::storage {
+namespace {
+
+using Kind = StorageError::Kind;
+using Reason = StorageError::Reason;
+
+const char* KindText(Kind kind) {
+    switch (kind) {
+    case Kind::NotFound: return "file not found";
+    case Kind::CannotOpen: return "cannot open";
+    case Kind::PastEnd: return "input past end of file";
+    case Kind::ReadFailed: return "read failed";
+    case Kind::WriteFailed: return "write failed";
+    }
+    return "file error";
+}
+
+const char* ReasonText(Reason reason) {
+    switch (reason) {
+    case Reason::None: return "";
+    case Reason::NoPermission: return "no permission";
+    case Reason::DiskFull: return "disk full";
+    case Reason::ReadOnlyFileSystem: return "read-only file system";
+    case Reason::NotFound: return "not found";
+    case Reason::IsFolder: return "is a folder";
+    case Reason::TooLarge: return "too large";
+    case Reason::NotRegularFile: return "not a regular file";
+    case Reason::Other: return "system error";
+    }
+    return "system error";
+}
+
+// English, for logs and test output; the windows say it in their own words.
+std::string Describe(Kind kind, const std::string& path, Reason reason, std::int64_t code) {
+    std::string text = std::string(KindText(kind)) + " \"" + path + "\"";
+    if (reason != Reason::None) text += std::string(": ") + ReasonText(reason);
+    if (code != 0) text += " (system code " + std::to_string(code) + ")";
+    return text;
+}
+
+} // namespace
+
+StorageError::StorageError(Kind kind, std::string path, Reason reason, std::int64_t systemCode)
+    : std::runtime_error(Describe(kind, path, reason, systemCode)), kind_(kind),
+      path_(std::move(path)), reason_(reason), systemCode_(systemCode) {}
+
+StorageError StorageError::TooLarge(std::string path, std::uint64_t size, std::uint64_t maximum) {
+    StorageError error(Kind::CannotOpen, std::move(path), Reason::TooLarge);
+    error.size_ = size;
+    error.maximum_ = maximum;
+    return error;
+}
+
+} // namespace tolvana::storage
