@@ -68,7 +68,7 @@ apt-get install -y -qq --reinstall "$deb" >"$work/apt.log" 2>&1 ||
 pass "installed with apt-get"
 
 app=se.tolvana.Tolvana
-for file in /usr/bin/tolvana /usr/share/applications/$app.desktop \
+for file in /usr/bin/tolvana /usr/bin/tolvana-cipher /usr/share/applications/$app.desktop \
     /usr/share/metainfo/$app.metainfo.xml /usr/share/mime/packages/$app.xml \
     /usr/share/icons/hicolor/scalable/apps/$app.svg; do
     [ -f "$file" ] || fail "missing $file"
@@ -106,6 +106,10 @@ type=$(xdg-mime query filetype "$crp" || true)
 version=$(/usr/bin/tolvana --version 2>&1 || true)
 [ "$version" = "tolvana 1.0.0" ] && pass "tolvana --version: $version" ||
     fail "tolvana --version gives \"$version\""
+
+clear=$(printf 'Hej då' | /usr/bin/tolvana-cipher kryptera -d , | /usr/bin/tolvana-cipher dekryptera)
+[ "$clear" = "Hej då" ] && pass "tolvana-cipher kryptera | tolvana-cipher dekryptera" ||
+    fail "tolvana-cipher round trip gives \"$clear\""
 
 # The installed program in an X window, given the cipher file as a desktop's
 # file manager gives it.
