@@ -4,13 +4,14 @@
 #include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
-#include "tools/rawio.h"
+#include "tools/platform.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -401,6 +402,60 @@ std::string ClearCodes(const Options& options, std::string_view bytes) {
     return joined;
 }
 
+// Where a cipher text can be cut in two halves that decode, one by one, to
+// the same as the whole: at a separator whose token before it is neither
+// empty nor "32". Such a token means the same at the end of a text as before
+// a separator ("32" before a separator is a space, at the end a number), and
+// separators at the start of a text only count lines. Nothing when there is
+// no such place near the middle.
+std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
+    for (std::size_t at = cipher.find(kLineFeed, cipher.size() / 2);
+         at != std::string_view::npos && at < cipher.size() / 2 + 4096;
+         at = cipher.find(kLineFeed, at + 1)) {
+        const std::size_t start = cipher.rfind(kLineFeed, at - 1);
+        std::string_view token =
+            cipher.substr(start == std::string_view::npos ? 0 : start + 1,
+                          at - (start == std::string_view::npos ? 0 : start + 1));
+        while (!token.empty() && token.back() == '\r') token.remove_suffix(1);
+        if (!token.empty() && token != "32") return at;
+    }
+    return std::nullopt;
+}
+
+// Dekryptera, on both processors for a large text, each half of the clear
+// text then turned into the output's encoding by `finish`. The pieces joined
+// are the result, and any failure is the same, as from one call on the whole.
+std::optional<std::vector<std::string>>
+DecryptInTwo(std::string_view cipher, DecodeFailure& failure,
+             const std::function<std::string(std::string)>& finish) {
+    constexpr std::size_t kWorthIt = std::size_t{4} << 20;
+    const std::optional<std::size_t> cut =
+        cipher.size() >= kWorthIt ? HalfwayCut(cipher) : std::nullopt;
+    if (!cut) {
+        std::optional<std::string> clear = Dekryptera(cipher, kLineFeed, failure);
+        if (!clear) return std::nullopt;
+        return std::vector<std::string>{finish(std::move(*clear))};
+    }
+
+    const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
+    std::optional<std::string> clear, rest;
+    DecodeFailure secondFailure;
+    auto decode = [&finish](std::string_view half, std::optional<std::string>& result,
+                            DecodeFailure& halfFailure) {
+        result = Dekryptera(half, kLineFeed, halfFailure);
+        if (result) result = finish(std::move(*result));
+    };
+    RunBoth([&] { decode(first, clear, failure); }, [&] { decode(second, rest, secondFailure); });
+    if (!clear) return std::nullopt;
+    if (!rest) {
+        // Its lines count from the cut: add the lines of the first half.
+        failure = std::move(secondFailure);
+        for (char c : first) failure.line += c == kLineFeed;
+        return std::nullopt;
+    }
+    return std::vector<std::string>{std::move(*clear), std::move(*rest)};
+}
+
 void Encrypt(const Options& options, int in, int out, char localeDecimal) {
     const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).bytes());
     const char decimal = options.decimal.value_or(localeDecimal);
@@ -441,7 +496,11 @@ void Decrypt(const Options& options, int in, int out) {
 
     // All of it is decoded before anything is written: an error writes nothing.
     DecodeFailure failure;
-    std::optional<std::string> clear = Dekryptera(cipher, kLineFeed, failure);
+    const bool codePage = options.encoding == Encoding::CodePage;
+    std::optional<std::vector<std::string>> clear =
+        DecryptInTwo(cipher, failure, [codePage](std::string codes) {
+            return codePage ? std::move(codes) : CodesToUtf8(codes);
+        });
     if (!clear) {
         // The window's words for the same failure.
         const std::string where = Quoted(failure.token) + " på rad " + std::to_string(failure.line);
@@ -451,7 +510,7 @@ void Decrypt(const Options& options, int in, int out) {
         throw Failure{kFailed, name + ": Den krypterade texten kan inte dekrypteras: " + what};
     }
     Output output(options, out);
-    output.write(options.encoding == Encoding::CodePage ? *clear : CodesToUtf8(*clear));
+    for (const std::string& piece : *clear) output.write(piece);
     output.close();
 }
 

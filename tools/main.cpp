@@ -1,7 +1,7 @@
 // Starts tolvana-cipher with the user's locale for its decimal separator.
 
 #include "tools/cipher_tool.h"
-#include "tools/rawio.h"
+#include "tools/platform.h"
 
 #include <clocale>
 #include <cstring>

@@ -176,6 +176,43 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
     EXPECT_EQ(missing.err, "tolvana-cipher: saknas.crp: kan inte läsas: filen finns inte\n");
 }
 
+// Large cipher texts are decoded in two halves at once; the result and the
+// line of an error must be those of the whole text.
+TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
+    std::string repeated;
+    auto times = [](const std::string& piece, std::size_t n) {
+        std::string all;
+        all.reserve(piece.size() * n);
+        for (std::size_t i = 0; i < n; ++i) all += piece;
+        return all;
+    };
+    constexpr std::size_t kHalf = 800'000; // tokens of "\n105" (A): over 6 MB in all
+    // "32" before a separator is a space and at the end of a text a number:
+    // the middle is all "32", so the halves must not be cut there.
+    for (const std::string& middle : {std::string("\n32"), std::string("\r\n32")}) {
+        const std::string cipher =
+            times("\n105", kHalf) + times(middle, 1000) + times("\n105", kHalf);
+        WriteFile(dir / "big.txt", cipher);
+        Result result = run({"dekryptera", "big.txt"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out,
+                  std::string(kHalf, 'A') + std::string(1000, ' ') + std::string(kHalf, 'A'));
+    }
+
+    // A bad token in the second half, and then one in each half.
+    const std::string good = times("\n105", kHalf);
+    WriteFile(dir / "bad.txt", good + good + "\nx");
+    Result late = run({"dekryptera", "bad.txt", "-o", "out.txt"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_NE(late.err.find("\"x\" på rad " + std::to_string(2 * kHalf + 2) + " är inget tal."),
+              std::string::npos)
+        << late.err;
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    WriteFile(dir / "bad.txt", "\ny" + good + good + "\nx");
+    EXPECT_NE(run({"dekryptera", "bad.txt"}).err.find("\"y\" på rad 2 är inget tal."),
+              std::string::npos);
+}
+
 TEST_F(CipherTool, CommandLineMistakesExitWithTwo) {
     for (const std::vector<std::string>& wrong :
          std::vector<std::vector<std::string>>{{},

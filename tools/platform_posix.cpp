@@ -1,4 +1,4 @@
-#include "tools/rawio.h"
+#include "tools/platform.h"
 
 #include "storage/files.h"
 
@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tolvana::tool {
@@ -71,6 +72,17 @@ int WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(put));
     }
     return 0;
+}
+
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
+    if (std::thread::hardware_concurrency() < 2) {
+        first();
+        second();
+        return;
+    }
+    std::thread other(second);
+    first();
+    other.join();
 }
 
 } // namespace tolvana::tool

@@ -1,11 +1,12 @@
 #pragma once
 
-// Reading and writing whole byte strings on the standard streams, without any
-// translation of line ends. One file per platform: rawio_posix.cpp and
-// rawio_win.cpp.
+// What the tool needs of the system: whole files in memory, the standard
+// streams without any translation of line ends, and a second thread. One file
+// per platform: platform_posix.cpp and platform_win.cpp.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,9 @@ int ReadAll(int fd, std::string& bytes, std::size_t maximum);
 
 // Writes all of `bytes` to `fd`. Returns 0, or the system's error code.
 int WriteAll(int fd, std::string_view bytes);
+
+// Runs `first` and `second` at the same time where there is a processor for
+// each, one after the other otherwise, and returns when both have ended.
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second);
 
 } // namespace tolvana::tool

@@ -1,4 +1,4 @@
-#include "tools/rawio.h"
+#include "tools/platform.h"
 
 #include "storage/files.h"
 
@@ -54,6 +54,13 @@ int WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(put));
     }
     return 0;
+}
+
+// The C++ threads of a MinGW toolchain with Win32 threads are not there; one
+// after the other is correct, only slower.
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
+    first();
+    second();
 }
 
 } // namespace tolvana::tool
