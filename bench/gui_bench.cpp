@@ -16,6 +16,7 @@
 #include "cipher/cipher.h"
 #include "storage/files.h"
 #include "ui/codepage.h"
+#include "ui/designfont.h"
 #include "ui/mainwindow.h"
 #include "ui/textbox.h"
 
@@ -205,6 +206,7 @@ int RunAll() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    tolvana::ui::UseDesignFont();
     if (argc == 3) return RunOne(QString::fromLatin1(argv[1]), std::atoll(argv[2]));
     return RunAll();
 }

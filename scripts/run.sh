@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it.
+# Installs what is missing, builds the program and starts it. Arguments go to
+# the program (a ".crp" or ".txt" file to open, --help, --version).
+#
+# It builds in build/ only; the test command has a folder of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core
+bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
+    fonts-dejavu-core fonts-liberation2
 cmake -S . -B build -G Ninja -DTOLVANA_BUILD_TESTS=OFF -DTOLVANA_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build --target tolvana
-exec ./build/app/tolvana
+exec ./build/app/tolvana "$@"

@@ -108,6 +108,16 @@ InputFile FieldsOf(std::string bytes, std::string name) {
 OutputFile::OutputFile(std::string path, std::unique_ptr<platform::Replacement> replacement)
     : path_(std::move(path)), replacement_(std::move(replacement)) {}
 
+void OutputFile::Write(std::string_view bytes) {
+    if (!replacement_) throw std::logic_error("Write on a closed file");
+    try {
+        replacement_->Write(bytes);
+    } catch (const StorageError&) {
+        replacement_.reset();
+        throw;
+    }
+}
+
 void OutputFile::WriteField(std::string_view text) {
     if (!replacement_) throw std::logic_error("WriteField on a closed file");
     std::string line;

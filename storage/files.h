@@ -96,6 +96,10 @@ public:
     // StorageError(WriteFailed) is thrown.
     void WriteField(std::string_view text);
 
+    // Appends bytes as they are, for a file that is not a field file (the
+    // cipher tool's plain output). Fails as WriteField does.
+    void Write(std::string_view bytes);
+
     // Flushes the temporary file to disk and renames it over the target. On
     // failure the temporary file is removed, the target keeps its old content
     // and StorageError(WriteFailed) is thrown. Closing a closed file does

@@ -13,11 +13,16 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolBar>
 
@@ -87,6 +92,15 @@ Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&..
     return widget;
 }
 
+// The local files that a drag carries, in order.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
 } // namespace
 
 char SystemDecimalSeparator() {
@@ -109,9 +123,29 @@ MainWindow::MainWindow(Services services)
     const QRect client = TwipsRect(0, 0, 6555, 6255);
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     TextRenText->setFocus();
+
+    // Files dropped anywhere on the window, the boxes included, open as their
+    // commands open them; the boxes take dropped text as before.
+    setAcceptDrops(true);
+    for (CodeTextBox* box : {TextRenText, TextKrypterad}) box->viewport()->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    for (const QString& file : files) openPath(file);
+}
 
 void MainWindow::buildControls() {
     auto* client = new QWidget(this);
@@ -192,6 +226,25 @@ void MainWindow::buildMenus() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         Toolbar1->resize(centralWidget()->width(), Toolbar1->height());
+    // A box would insert a dropped file's name as text; the window opens it.
+    if (watched != centralWidget()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedFiles(drag->mimeData()).isEmpty()) break;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (DroppedFiles(drop->mimeData()).isEmpty()) break;
+            dropEvent(drop);
+            return true;
+        }
+        default: break;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -460,6 +513,25 @@ void MainWindow::importTextCommand(const QString& path) {
         return;
     }
     if (anyField) TextRenText->setContent(std::move(clear));
+}
+
+void MainWindow::openPath(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        showMessage(QStringLiteral("Filen %1 finns inte.").arg(shown));
+        return;
+    }
+    // By the name's extension, whatever its case, as the file dialogs choose.
+    const QString extension = info.suffix().toLower();
+    if (extension == u"crp")
+        openCipherPath(path);
+    else if (extension == u"txt")
+        importTextPath(path);
+    else
+        showMessage(QStringLiteral("Filen %1 öppnades inte: Tolvana öppnar krypterade filer "
+                                   "(.crp) och textfiler (.txt).")
+                        .arg(shown));
 }
 
 void MainWindow::saveCipherFile() {

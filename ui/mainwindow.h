@@ -58,19 +58,25 @@ public slots:
     void createPassword();
     void openCipherFile();
     void importTextFile();
+    // The second halves of the two commands above, for a file already chosen.
+    void openCipherPath(const QString& path);
+    void importTextPath(const QString& path);
+    // A file given from outside the window (the command line, a drop): a
+    // ".crp" file opens as a cipher file, a ".txt" file is imported; any other
+    // file, or one that does not exist, is refused with a message.
+    void openPath(const QString& path);
     void saveCipherFile();
     void quit();
 
 public:
-    // The file commands without their dialog, for a path chosen elsewhere.
-    void openCipherPath(const QString& path);
-    void importTextPath(const QString& path);
-
     // True while a command runs; no other command starts then.
     bool commandRunning() const { return running_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();

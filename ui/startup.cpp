@@ -84,10 +84,11 @@ bool RunStartupLock(Dialogs& dialogs, const storage::PasswordFiles& files) {
     return !entry.isEmpty();
 }
 
-std::unique_ptr<MainWindow> StartProgram(Services services) {
+std::unique_ptr<MainWindow> StartProgram(Services services, const QStringList& files) {
     if (!RunStartupLock(services.dialogs, services.passwordFiles)) return nullptr;
     auto window = std::make_unique<MainWindow>(std::move(services));
     window->show();
+    for (const QString& file : files) window->openPath(file);
     return window;
 }
 

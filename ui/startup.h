@@ -19,8 +19,9 @@ storage::PasswordFiles DefaultPasswordFiles();
 // end: the user gave up, or the password cannot be read.
 bool RunStartupLock(Dialogs& dialogs, const storage::PasswordFiles& files);
 
-// Runs the start-up lock, then builds and shows the main window. Returns
-// nothing, and shows no window, when the program must end.
-std::unique_ptr<MainWindow> StartProgram(Services services);
+// Runs the start-up lock, then builds and shows the main window and opens
+// `files` in it, in order, as MainWindow::openPath() does. Returns nothing,
+// and shows no window and opens no file, when the program must end.
+std::unique_ptr<MainWindow> StartProgram(Services services, const QStringList& files = {});
 
 } // namespace tolvana::ui

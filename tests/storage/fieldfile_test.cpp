@@ -63,6 +63,29 @@ TEST(FieldFileTest, WrittenBytesReadBack) {
 }
 
 // The reading rules: each case is a file's bytes and every field read until AtEnd.
+// Plain bytes, for files that are not field files, replace the target only
+// when closed, as field lines do; mixed with field lines they keep their order.
+TEST(FieldFileTest, PlainBytesReplaceTheTargetOnlyWhenClosed) {
+    TempDir dir;
+    const std::string path = dir / "out.txt";
+    WriteBytes(path, "old");
+    {
+        OutputFile file = OpenForOutput(path);
+        file.Write("\n115,5\n\0\r"s);
+        file.WriteField("f");
+        file.Write("");
+        EXPECT_EQ(ReadBytes(path), "old");
+        file.Close();
+    }
+    EXPECT_EQ(ReadBytes(path), "\n115,5\n\0\r\"f\"\r\n"s);
+    {
+        OutputFile file = OpenForOutput(path);
+        file.Write("never closed");
+    }
+    EXPECT_EQ(ReadBytes(path), "\n115,5\n\0\r\"f\"\r\n"s);
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"out.txt"});
+}
+
 TEST(FieldFileTest, ReadingRules) {
     const std::pair<std::string, Fields> cases[] = {
         {"abc,  def\r\n", {"abc", "def"}}, // blanks before a field are skipped

@@ -1,5 +1,8 @@
 // Entry point of the GUI test programs: a QApplication on the offscreen
-// platform unless the caller chose another one, then GoogleTest.
+// platform unless the caller chose another one, with the program's font, then
+// GoogleTest.
+
+#include "ui/designfont.h"
 
 #include <QApplication>
 
@@ -8,6 +11,7 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    tolvana::ui::UseDesignFont();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,236 @@
+// tolvana-cipher as scripts use it: run as a process with files, standard
+// input and output, and its exit status.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class CipherTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tolvana-cipher-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the tool with `arguments`, `input` on standard input, in `dir`,
+    // under the C locale unless `locale` names another.
+    Result run(const std::vector<std::string>& arguments, const std::string& input = {},
+               const char* locale = "C") {
+        WriteFile(dir / ".in", input);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int in = open((dir / ".in").c_str(), O_RDONLY);
+            const int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            if (chdir(dir.c_str()) != 0) _exit(127);
+            setenv("LC_ALL", locale, 1);
+            std::vector<char*> argv{const_cast<char*>(TOLVANA_CIPHER_TOOL)};
+            for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        Result result;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = ReadFile(dir / ".out");
+        result.err = ReadFile(dir / ".err");
+        return result;
+    }
+
+    fs::path dir;
+};
+
+// "Hej då" with a line break, in UTF-8, and its cipher text with a decimal
+// comma: å is code 229, so 351.
+const std::string kClear = "Hej d\xC3\xA5\r\nrad";
+const std::string kCipher = "\n115,5\n159\n166,5\n55,5\n157,5\n351\n27\n22,5\n178,5\n153\n157,5";
+
+TEST_F(CipherTool, EncryptsAndDecryptsThroughStandardStreams) {
+    Result encrypted = run({"kryptera", "-d", ","}, kClear);
+    EXPECT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_EQ(encrypted.out, kCipher);
+    EXPECT_EQ(encrypted.err, "");
+
+    Result decrypted = run({"dekryptera"}, encrypted.out);
+    EXPECT_EQ(decrypted.status, 0) << decrypted.err;
+    EXPECT_EQ(decrypted.out, kClear); // UTF-8 unless told otherwise
+
+    // A decimal point is read as well as a comma; the C locale writes points.
+    Result points = run({"kryptera"}, kClear);
+    EXPECT_EQ(points.out.find(','), std::string::npos);
+    EXPECT_EQ(run({"dekryptera", "-"}, points.out).out, kClear);
+    EXPECT_EQ(run({"kryptera", "--decimal=."}, kClear, "C.UTF-8").out, points.out);
+}
+
+TEST_F(CipherTool, CodePageBytesInAndOut) {
+    // The same text as one byte per character, as the Windows program has it.
+    const std::string codes = "Hej d\xE5\r\nrad";
+    EXPECT_EQ(run({"kryptera", "-d,", "-k", "cp1252"}, codes).out, kCipher);
+    EXPECT_EQ(run({"dekryptera", "--kodning=cp1252"}, kCipher).out, codes);
+    // Bytes that are not UTF-8 are code page text without being told.
+    EXPECT_EQ(run({"kryptera", "-d,"}, codes).out, kCipher);
+    Result refused = run({"kryptera", "-k", "utf-8"}, codes);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+}
+
+TEST_F(CipherTool, CrpFilesAreOneQuotedFieldLine) {
+    const std::string crp = "\"" + kCipher + "\"\r\n";
+    Result saved = run({"kryptera", "-d,", "-o", "brev.crp"}, kClear);
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    EXPECT_EQ(ReadFile(dir / "brev.crp"), crp);
+
+    // Read back by name, by its first byte on standard input, or when told.
+    EXPECT_EQ(run({"dekryptera", "brev.crp"}).out, kClear);
+    EXPECT_EQ(run({"dekryptera"}, crp).out, kClear);
+    WriteFile(dir / "brev.dat", crp);
+    EXPECT_EQ(run({"dekryptera", "--crp", "brev.dat"}).out, kClear);
+    // Only the first field counts, as in the program's open command.
+    WriteFile(dir / "two.crp", crp + "\"\n55,5\"\r\n");
+    EXPECT_EQ(run({"dekryptera", "two.crp"}).out, kClear);
+
+    EXPECT_EQ(run({"kryptera", "-d,", "--crp"}, kClear).out, crp);
+    EXPECT_EQ(run({"kryptera", "-d,", "--ren", "-o", "ren.crp"}, kClear).status, 0);
+    EXPECT_EQ(ReadFile(dir / "ren.crp"), kCipher);
+}
+
+TEST_F(CipherTool, TextFilesAreReadAsTheImportReadsThem) {
+    // Fields run together: no comma, no blank before a field, no line end.
+    WriteFile(dir / "brev.TXT", "Hej, d\xC3\xA5\r\n\"rad\"\r\n");
+    Result imported = run({"kryptera", "-d,", "brev.TXT"});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(run({"dekryptera"}, imported.out).out, "Hejd\xC3\xA5rad");
+
+    // UTF-16 with its byte-order mark, read as the whole text with --text.
+    const std::string utf16 = std::string("\xFF\xFE", 2) + std::string("H\0e\0j\0,\0 \0\xE5\0", 12);
+    WriteFile(dir / "utf16.txt", utf16);
+    Result whole = run({"kryptera", "--text", "utf16.txt"});
+    EXPECT_EQ(run({"dekryptera"}, whole.out).out, "Hej, \xC3\xA5");
+    // Standard input is taken whole unless --import is given.
+    EXPECT_EQ(run({"dekryptera"}, run({"kryptera"}, "a, b").out).out, "a, b");
+    EXPECT_EQ(run({"dekryptera"}, run({"kryptera", "-i"}, "a, b").out).out, "ab");
+}
+
+TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
+    WriteFile(dir / "old.txt", "earlier");
+    Result bad = run({"dekryptera", "-o", "old.txt"}, "\n115,5\nabc\n159");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "tolvana-cipher: standard in: Den krypterade texten kan inte dekrypteras: "
+                       "\"abc\" på rad 3 är inget tal.\n");
+    EXPECT_EQ(ReadFile(dir / "old.txt"), "earlier");
+    EXPECT_EQ(bad.out, "");
+
+    WriteFile(dir / "bad.crp", "\"\n115,5\n1000\"\r\n");
+    Result notACode = run({"dekryptera", "bad.crp", "-o", "new.txt"});
+    EXPECT_EQ(notACode.status, 1);
+    EXPECT_EQ(notACode.err, "tolvana-cipher: bad.crp: Den krypterade texten kan inte dekrypteras: "
+                            "talet \"1000\" på rad 3 motsvarar inget tecken.\n");
+    EXPECT_FALSE(fs::exists(dir / "new.txt"));
+    // Nothing else is left in the folder: no temporary file either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);
+
+    Result unmappable = run({"kryptera"}, "ok\n\xC5\x82");
+    EXPECT_EQ(unmappable.status, 1);
+    EXPECT_EQ(unmappable.err, "tolvana-cipher: standard in: Texten kan inte krypteras: tecknet "
+                              "\"\xC5\x82\" (U+0142) på rad 2 finns inte i teckentabellen.\n");
+    EXPECT_EQ(unmappable.out, "");
+
+    Result missing = run({"dekryptera", "saknas.crp"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "tolvana-cipher: saknas.crp: kan inte läsas: filen finns inte\n");
+}
+
+// Large cipher texts are decoded in two halves at once; the result and the
+// line of an error must be those of the whole text.
+TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
+    std::string repeated;
+    auto times = [](const std::string& piece, std::size_t n) {
+        std::string all;
+        all.reserve(piece.size() * n);
+        for (std::size_t i = 0; i < n; ++i) all += piece;
+        return all;
+    };
+    constexpr std::size_t kHalf = 800'000; // tokens of "\n105" (A): over 6 MB in all
+    // "32" before a separator is a space and at the end of a text a number:
+    // the middle is all "32", so the halves must not be cut there.
+    for (const std::string& middle : {std::string("\n32"), std::string("\r\n32")}) {
+        const std::string cipher =
+            times("\n105", kHalf) + times(middle, 1000) + times("\n105", kHalf);
+        WriteFile(dir / "big.txt", cipher);
+        Result result = run({"dekryptera", "big.txt"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out,
+                  std::string(kHalf, 'A') + std::string(1000, ' ') + std::string(kHalf, 'A'));
+    }
+
+    // A bad token in the second half, and then one in each half.
+    const std::string good = times("\n105", kHalf);
+    WriteFile(dir / "bad.txt", good + good + "\nx");
+    Result late = run({"dekryptera", "bad.txt", "-o", "out.txt"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_NE(late.err.find("\"x\" på rad " + std::to_string(2 * kHalf + 2) + " är inget tal."),
+              std::string::npos)
+        << late.err;
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    WriteFile(dir / "bad.txt", "\ny" + good + good + "\nx");
+    EXPECT_NE(run({"dekryptera", "bad.txt"}).err.find("\"y\" på rad 2 är inget tal."),
+              std::string::npos);
+}
+
+TEST_F(CipherTool, CommandLineMistakesExitWithTwo) {
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{},
+                                               {"koda"},
+                                               {"kryptera", "--färg"},
+                                               {"kryptera", "a", "b"},
+                                               {"kryptera", "-d", ";"},
+                                               {"kryptera", "-o"},
+                                               {"dekryptera", "-k", "latin1"}}) {
+        Result result = run(wrong);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find("Se \"tolvana-cipher --help\"."), std::string::npos);
+        EXPECT_EQ(result.out, "");
+    }
+    Result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Användning: tolvana-cipher kryptera", 0), 0u);
+    EXPECT_EQ(run({"kryptera", "-V"}).out, "tolvana-cipher 1.0.0\n");
+}
+
+} // namespace

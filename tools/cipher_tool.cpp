@@ -1,0 +1,552 @@
+#include "tools/cipher_tool.h"
+
+#include "cipher/cipher.h"
+#include "storage/codepage.h"
+#include "storage/files.h"
+#include "storage/textfile.h"
+#include "tools/platform.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <optional>
+#include <string_view>
+
+namespace tolvana::tool {
+namespace {
+
+const char* const kProgram = "tolvana-cipher";
+
+// The most a command reads. Kryptera's result is about six bytes for each
+// character, all of it held in memory before it is written.
+constexpr std::uint64_t kMaxClearBytes = std::uint64_t{256} << 20;
+constexpr std::uint64_t kMaxCipherBytes = std::uint64_t{1} << 30;
+
+const char* const kHelp =
+    R"(Användning: tolvana-cipher kryptera   [FLAGGOR] [INFIL] [-o UTFIL]
+            tolvana-cipher dekryptera [FLAGGOR] [INFIL] [-o UTFIL]
+
+Gör om klartext till Tolvanas sifferchiffer (kryptera) eller chiffer till
+klartext (dekryptera), som knapparna "Kryptera" och "Dekryptera" i programmet.
+Utan INFIL, eller med INFIL -, läses standard in. Utan -o skrivs resultatet
+till standard ut.
+
+Flaggor:
+  -o, --ut UTFIL     skriv resultatet till UTFIL. Filen ersätts först när allt
+                     är skrivet; vid ett fel lämnas den som den var.
+  -c, --crp          chiffret är en .crp-fil, som programmet sparar och öppnar:
+                     ett fält inom citattecken följt av CR LF. Standard när
+                     filens namn slutar på .crp, och vid dekryptering också när
+                     texten börjar med ett citattecken.
+  -r, --ren          chiffret är bara talen, utan citattecken. Standard annars.
+  -i, --import       kryptera: läs klartexten som "Öppna fil för tolvana" läser
+                     en textfil: fälten körs ihop, utan komman och radslut
+                     emellan. Standard när INFIL slutar på .txt.
+  -t, --text         kryptera: läs klartexten precis som den står, med komman
+                     och radslut. Standard annars.
+  -k, --kodning KOD  klartextens kodning: utf-8 eller cp1252 (Windows-1252).
+                     Klartext läses som UTF-8 om hela texten är giltig UTF-8,
+                     som UTF-16 om den börjar med ett byteordningsmärke och
+                     annars som cp1252; med -k läses den bara på det sättet.
+                     Klartext skrivs som UTF-8, eller med -k cp1252 som en byte
+                     per tecken, som Windows-versionen av programmet läser den.
+  -d, --decimal TECKEN
+                     decimaltecknet i talen som kryptera skriver: , eller .
+                     Standard: decimaltecknet i användarens språkinställning.
+                     Dekryptera läser både komma och punkt.
+  -h, --help         visa den här hjälpen och avsluta
+  -V, --version      visa versionen och avsluta
+
+Slutstatus: 0 när allt gick bra, 1 när indata inte kunde läsas, avkodas eller
+skrivas, 2 vid fel på kommandoraden. Felmeddelanden skrivs till standard fel.
+)";
+
+enum class Command { None, Kryptera, Dekryptera };
+enum class CipherForm { Auto, Crp, Plain };
+enum class ClearForm { Auto, Import, Text };
+enum class Encoding { Auto, Utf8, CodePage };
+
+struct Options {
+    Command command = Command::None;
+    std::string input;  // empty or "-": standard input
+    std::string output; // empty or "-": standard output
+    CipherForm cipherForm = CipherForm::Auto;
+    ClearForm clearForm = ClearForm::Auto;
+    Encoding encoding = Encoding::Auto;
+    std::optional<char> decimal;
+    bool help = false;
+    bool version = false;
+};
+
+// A failure that ends the run, with the message that says why.
+struct Failure {
+    int status;
+    std::string message;
+};
+
+bool IsStandard(const std::string& name) { return name.empty() || name == "-"; }
+
+bool EndsWith(const std::string& name, std::string_view extension) {
+    if (name.size() < extension.size()) return false;
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        char c = name[name.size() - extension.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
+Failure Usage(const std::string& what) {
+    return {kBadUsage, what + "\nSe \"tolvana-cipher --help\"."};
+}
+
+// Parses the command line; returns the failure when it is wrong.
+std::optional<Failure> Parse(const std::vector<std::string>& arguments, Options& options) {
+    std::vector<std::string> positional;
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnd || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        // "--name=value" and "--name value" are the same; so are "-kX" and "-k X".
+        std::string name = argument;
+        std::optional<std::string> attached;
+        if (argument.rfind("--", 0) == 0) {
+            if (const auto equals = argument.find('='); equals != std::string::npos) {
+                name = argument.substr(0, equals);
+                attached = argument.substr(equals + 1);
+            }
+        } else if (argument.size() > 2) {
+            name = argument.substr(0, 2);
+            attached = argument.substr(2);
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (attached) return attached;
+            if (i + 1 < arguments.size()) return arguments[++i];
+            return std::nullopt;
+        };
+        auto flag = [&](bool& target) -> std::optional<Failure> {
+            if (attached) return Usage("flaggan " + name + " tar inget värde");
+            target = true;
+            return std::nullopt;
+        };
+        std::optional<Failure> failure;
+        bool set = false;
+        if (name == "-h" || name == "--help") {
+            failure = flag(options.help);
+        } else if (name == "-V" || name == "--version") {
+            failure = flag(options.version);
+        } else if (name == "-c" || name == "--crp") {
+            failure = flag(set);
+            options.cipherForm = CipherForm::Crp;
+        } else if (name == "-r" || name == "--ren") {
+            failure = flag(set);
+            options.cipherForm = CipherForm::Plain;
+        } else if (name == "-i" || name == "--import") {
+            failure = flag(set);
+            options.clearForm = ClearForm::Import;
+        } else if (name == "-t" || name == "--text") {
+            failure = flag(set);
+            options.clearForm = ClearForm::Text;
+        } else if (name == "-o" || name == "--ut") {
+            const auto file = value();
+            if (!file || file->empty()) return Usage("flaggan " + name + " behöver ett filnamn");
+            options.output = *file;
+        } else if (name == "-k" || name == "--kodning") {
+            const auto code = value();
+            if (code == "utf-8" || code == "UTF-8" || code == "utf8")
+                options.encoding = Encoding::Utf8;
+            else if (code == "cp1252" || code == "windows-1252" || code == "CP1252")
+                options.encoding = Encoding::CodePage;
+            else
+                return Usage("flaggan " + name + " tar utf-8 eller cp1252");
+        } else if (name == "-d" || name == "--decimal") {
+            const auto decimal = value();
+            if (decimal == "," || decimal == "komma")
+                options.decimal = ',';
+            else if (decimal == "." || decimal == "punkt")
+                options.decimal = '.';
+            else
+                return Usage("flaggan " + name + " tar , eller .");
+        } else {
+            return Usage("okänd flagga: " + argument);
+        }
+        if (failure) return failure;
+    }
+    if (options.help || options.version) return std::nullopt;
+
+    if (positional.empty()) return Usage("ange kryptera eller dekryptera");
+    if (positional[0] == "kryptera")
+        options.command = Command::Kryptera;
+    else if (positional[0] == "dekryptera")
+        options.command = Command::Dekryptera;
+    else
+        return Usage("okänt kommando: " + positional[0] + " (kryptera eller dekryptera)");
+    if (positional.size() > 2) return Usage("för många filer: " + positional[2]);
+    if (positional.size() == 2) options.input = positional[1];
+    return std::nullopt;
+}
+
+// The UTF-8 form of one character.
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Code page codes as UTF-8. Each code's bytes are stored as one 4-byte word
+// and the output moves on by their count, so the loop has no branch that
+// depends on the text.
+std::string CodesToUtf8(std::string_view codes) {
+    struct Entry {
+        char bytes[4];
+        std::size_t length;
+    };
+    static const auto table = [] {
+        std::array<Entry, 256> entries{};
+        for (int code = 0; code < 256; ++code) {
+            std::string utf8;
+            AppendUtf8(utf8, storage::CharOfCode(static_cast<unsigned char>(code)));
+            Entry& e = entries[code];
+            e.length = utf8.size();
+            std::memcpy(e.bytes, utf8.data(), utf8.size());
+        }
+        return entries;
+    }();
+    std::size_t size = 0;
+    for (unsigned char c : codes) size += table[c].length;
+    std::string out(size + 4, '\0'); // room for the last word
+    char* p = out.data();
+    for (unsigned char c : codes) {
+        std::memcpy(p, table[c].bytes, 4);
+        p += table[c].length;
+    }
+    out.resize(size);
+    return out;
+}
+
+// A character as a message shows it: a control character as its picture.
+void AppendShown(std::string& out, char32_t c) {
+    if (c < 0x20)
+        c += 0x2400;
+    else if (c == 0x7F)
+        c = 0x2421;
+    AppendUtf8(out, c);
+}
+
+// A token fit for a message: quoted, control characters as their pictures,
+// and cut short when it is long.
+std::string Quoted(std::string_view codes) {
+    constexpr std::size_t kMaxShown = 40;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < codes.size() && i < kMaxShown; ++i)
+        AppendShown(out, storage::CharOfCode(static_cast<unsigned char>(codes[i])));
+    if (codes.size() > kMaxShown) out += "\xE2\x80\xA6"; // …
+    return out + "\"";
+}
+
+std::string Hex(char32_t c) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(c));
+    return buffer;
+}
+
+// A name for the input or output in messages.
+std::string NameOf(const std::string& file, const char* standard) {
+    return IsStandard(file) ? standard : file;
+}
+
+// Why a file operation failed, in Swedish.
+std::string ReasonOf(const storage::StorageError& error) {
+    using Reason = storage::StorageError::Reason;
+    switch (error.reason()) {
+    case Reason::NoPermission: return "behörighet saknas";
+    case Reason::DiskFull: return "disken är full";
+    case Reason::ReadOnlyFileSystem: return "filsystemet är skrivskyddat";
+    case Reason::NotFound: return "filen finns inte";
+    case Reason::IsFolder: return "det är en mapp";
+    case Reason::TooLarge:
+        return "filen är för stor (" + std::to_string(error.size()) + " byte, högst " +
+               std::to_string(error.maximum()) + ")";
+    case Reason::NotRegularFile: return "det är ingen vanlig fil";
+    case Reason::None:
+    case Reason::Other: break;
+    }
+    return "systemfel " + std::to_string(error.systemCode());
+}
+
+std::string SystemReason(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM: return "behörighet saknas";
+    case ENOSPC: return "disken är full";
+    case EFBIG: return "för stor";
+    case EPIPE: return "mottagaren har stängt";
+    default: return "systemfel " + std::to_string(error);
+    }
+}
+
+// The input's bytes: a named file, mapped where it can be, or standard input.
+class Input {
+public:
+    Input(const Options& options, int in, std::uint64_t maximum) {
+        if (!IsStandard(options.input)) {
+            try {
+                file_.emplace(options.input, maximum);
+            } catch (const storage::StorageError& error) {
+                throw Failure{kFailed, options.input + ": kan inte läsas: " + ReasonOf(error)};
+            }
+            return;
+        }
+        if (const int error = ReadAll(in, bytes_, maximum))
+            throw Failure{kFailed,
+                          "standard in kan inte läsas: " +
+                              (error == EFBIG ? "mer än " + std::to_string(maximum) + " byte"
+                                              : SystemReason(error))};
+    }
+
+    std::string_view bytes() const { return file_ ? file_->view() : std::string_view(bytes_); }
+
+private:
+    std::optional<FileBytes> file_;
+    std::string bytes_;
+};
+
+// Where the result goes: standard output, or a file that replaces the named
+// one only when all of it has been written.
+class Output {
+public:
+    Output(const Options& options, int out) : name_(options.output), fd_(out) {
+        if (IsStandard(name_)) return;
+        guarded([&] { file_.emplace(storage::OpenForOutput(name_)); });
+    }
+
+    void write(std::string_view bytes) {
+        if (!file_) {
+            if (const int error = WriteAll(fd_, bytes))
+                throw Failure{kFailed, "standard ut kan inte skrivas: " + SystemReason(error)};
+            return;
+        }
+        guarded([&] { file_->Write(bytes); });
+    }
+
+    void close() {
+        if (file_) guarded([&] { file_->Close(); });
+    }
+
+private:
+    template <class Step> void guarded(Step step) {
+        try {
+            step();
+        } catch (const storage::StorageError& error) {
+            throw Failure{kFailed, name_ + ": kan inte skrivas: " + ReasonOf(error) +
+                                       "; en tidigare fil med samma namn är oförändrad"};
+        }
+    }
+
+    std::string name_;
+    int fd_;
+    std::optional<storage::OutputFile> file_;
+};
+
+// The clear text's codes from the bytes read, as -k and -i/-t say.
+std::string ClearCodes(const Options& options, std::string_view bytes) {
+    const std::string name = NameOf(options.input, "standard in");
+    std::string codes;
+    if (options.encoding == Encoding::CodePage) {
+        codes = bytes;
+    } else {
+        storage::DecodedText text = storage::DecodeTextFile(bytes);
+        if (options.encoding == Encoding::Utf8 && text.encoding != storage::TextEncoding::Utf8 &&
+            text.encoding != storage::TextEncoding::Utf8WithBom)
+            throw Failure{kFailed, name + ": texten är inte UTF-8"};
+        if (text.unmappable) {
+            const auto& bad = *text.unmappable;
+            std::string character;
+            AppendShown(character, bad.character);
+            throw Failure{kFailed, name + ": Texten kan inte krypteras: tecknet \"" + character +
+                                       "\" (U+" + Hex(bad.character) + ") på rad " +
+                                       std::to_string(bad.line) + " finns inte i teckentabellen."};
+        }
+        codes = std::move(text.codes);
+    }
+    const bool import = options.clearForm == ClearForm::Import ||
+                        (options.clearForm == ClearForm::Auto && EndsWith(options.input, ".txt"));
+    if (!import) return codes;
+    // As the import command: every field, run together.
+    storage::InputFile fields = storage::FieldsOf(std::move(codes), name);
+    std::string joined;
+    while (!fields.AtEnd()) joined += fields.ReadField();
+    return joined;
+}
+
+// Where a cipher text can be cut in two halves that decode, one by one, to
+// the same as the whole: at a separator whose token before it is neither
+// empty nor "32". Such a token means the same at the end of a text as before
+// a separator ("32" before a separator is a space, at the end a number), and
+// separators at the start of a text only count lines. Nothing when there is
+// no such place near the middle.
+std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
+    for (std::size_t at = cipher.find(kLineFeed, cipher.size() / 2);
+         at != std::string_view::npos && at < cipher.size() / 2 + 4096;
+         at = cipher.find(kLineFeed, at + 1)) {
+        const std::size_t start = cipher.rfind(kLineFeed, at - 1);
+        std::string_view token =
+            cipher.substr(start == std::string_view::npos ? 0 : start + 1,
+                          at - (start == std::string_view::npos ? 0 : start + 1));
+        while (!token.empty() && token.back() == '\r') token.remove_suffix(1);
+        if (!token.empty() && token != "32") return at;
+    }
+    return std::nullopt;
+}
+
+// Dekryptera, on both processors for a large text, each half of the clear
+// text then turned into the output's encoding by `finish`. The pieces joined
+// are the result, and any failure is the same, as from one call on the whole.
+std::optional<std::vector<std::string>>
+DecryptInTwo(std::string_view cipher, DecodeFailure& failure,
+             const std::function<std::string(std::string)>& finish) {
+    constexpr std::size_t kWorthIt = std::size_t{4} << 20;
+    const std::optional<std::size_t> cut =
+        cipher.size() >= kWorthIt ? HalfwayCut(cipher) : std::nullopt;
+    if (!cut) {
+        std::optional<std::string> clear = Dekryptera(cipher, kLineFeed, failure);
+        if (!clear) return std::nullopt;
+        return std::vector<std::string>{finish(std::move(*clear))};
+    }
+
+    const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
+    std::optional<std::string> clear, rest;
+    DecodeFailure secondFailure;
+    auto decode = [&finish](std::string_view half, std::optional<std::string>& result,
+                            DecodeFailure& halfFailure) {
+        result = Dekryptera(half, kLineFeed, halfFailure);
+        if (result) result = finish(std::move(*result));
+    };
+    RunBoth([&] { decode(first, clear, failure); }, [&] { decode(second, rest, secondFailure); });
+    if (!clear) return std::nullopt;
+    if (!rest) {
+        // Its lines count from the cut: add the lines of the first half.
+        failure = std::move(secondFailure);
+        for (char c : first) failure.line += c == kLineFeed;
+        return std::nullopt;
+    }
+    return std::vector<std::string>{std::move(*clear), std::move(*rest)};
+}
+
+void Encrypt(const Options& options, int in, int out, char localeDecimal) {
+    const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).bytes());
+    const char decimal = options.decimal.value_or(localeDecimal);
+    const bool crp = options.cipherForm == CipherForm::Crp ||
+                     (options.cipherForm == CipherForm::Auto && EndsWith(options.output, ".crp"));
+
+    // Nothing can fail from here on but the writing, so the cipher text goes
+    // out a piece at a time: every character's number stands on its own, and
+    // a piece of the result stays in the cache instead of a buffer six times
+    // the text's size being made and filled.
+    Output output(options, out);
+    if (crp) output.write("\""); // one field line, as the save command writes it
+    constexpr std::size_t kPiece = 64 * 1024;
+    for (std::size_t at = 0; at < codes.size(); at += kPiece)
+        output.write(Kryptera(std::string_view(codes).substr(at, kPiece), kLineFeed, decimal));
+    if (crp) output.write("\"\r\n");
+    output.close();
+}
+
+void Decrypt(const Options& options, int in, int out) {
+    const std::string name = NameOf(options.input, "standard in");
+    const Input input(options, in, kMaxCipherBytes);
+    std::string_view cipher = input.bytes();
+    bool crp = options.cipherForm == CipherForm::Crp;
+    if (options.cipherForm == CipherForm::Auto) {
+        // Cipher text never holds a quote; a .crp file starts with one.
+        const std::size_t first = cipher.find_first_not_of(" \t");
+        crp = EndsWith(options.input, ".crp") ||
+              (first != std::string_view::npos && cipher[first] == '"');
+    }
+    std::string field;
+    if (crp) {
+        storage::InputFile fields = storage::FieldsOf(std::string(cipher), name);
+        if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
+        field = fields.ReadField(); // as the open command: the first field only
+        cipher = field;
+    }
+
+    // All of it is decoded before anything is written: an error writes nothing.
+    DecodeFailure failure;
+    const bool codePage = options.encoding == Encoding::CodePage;
+    std::optional<std::vector<std::string>> clear =
+        DecryptInTwo(cipher, failure, [codePage](std::string codes) {
+            return codePage ? std::move(codes) : CodesToUtf8(codes);
+        });
+    if (!clear) {
+        // The window's words for the same failure.
+        const std::string where = Quoted(failure.token) + " på rad " + std::to_string(failure.line);
+        const std::string what = failure.reason == DecodeFailure::Reason::NotANumber
+                                     ? where + " är inget tal."
+                                     : "talet " + where + " motsvarar inget tecken.";
+        throw Failure{kFailed, name + ": Den krypterade texten kan inte dekrypteras: " + what};
+    }
+    Output output(options, out);
+    for (const std::string& piece : *clear) output.write(piece);
+    output.close();
+}
+
+void Report(int err, const std::string& message) {
+    const std::string line = std::string(kProgram) + ": " + message + "\n";
+    WriteAll(err, line);
+}
+
+} // namespace
+
+int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal) {
+    Options options;
+    if (std::optional<Failure> failure = Parse(arguments, options)) {
+        Report(err, failure->message);
+        return failure->status;
+    }
+    if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
+    if (options.version)
+        return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk : kFailed;
+
+    try {
+        if (options.command == Command::Kryptera)
+            Encrypt(options, in, out, localeDecimal);
+        else
+            Decrypt(options, in, out);
+        return kOk;
+    } catch (const Failure& failure) {
+        Report(err, failure.message);
+        return failure.status;
+    } catch (const storage::StorageError& error) {
+        Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
+        return kFailed;
+    } catch (const std::bad_alloc&) {
+        Report(err, "minnet räckte inte till");
+        return kFailed;
+    }
+}
+
+} // namespace tolvana::tool

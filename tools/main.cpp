@@ -1,0 +1,16 @@
+// Starts tolvana-cipher with the user's locale for its decimal separator.
+
+#include "tools/cipher_tool.h"
+#include "tools/platform.h"
+
+#include <clocale>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    tolvana::tool::UseBinaryStandardStreams();
+    // The locale's separator when it is one byte; a point otherwise.
+    const char* decimal = std::localeconv()->decimal_point;
+    const char separator = decimal && std::strlen(decimal) == 1 ? decimal[0] : '.';
+    return tolvana::tool::Run(std::vector<std::string>(argv + 1, argv + argc), 0, 1, 2, separator);
+}

@@ -1,0 +1,88 @@
+#include "tools/platform.h"
+
+#include "storage/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tolvana::tool {
+
+FileBytes::FileBytes(const std::string& path, std::uint64_t maximum) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        static_cast<std::uint64_t>(info.st_size) <= maximum) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (map != MAP_FAILED) {
+            ::madvise(map, size, MADV_SEQUENTIAL);
+            mapped_ = static_cast<const char*>(map);
+            size_ = size;
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    // Anything that cannot be mapped is read, which also gives the error, if
+    // there is one, in the file layer's words.
+    if (!mapped_) copy_ = storage::ReadFileBytes(path, maximum);
+}
+
+FileBytes::~FileBytes() {
+    if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
+}
+
+void UseBinaryStandardStreams() {}
+
+int ReadAll(int fd, std::string& bytes, std::size_t maximum) {
+    bytes.clear();
+    std::size_t used = 0;
+    for (;;) {
+        // Grow in large steps: a pipe gives 64 KB at a time.
+        if (bytes.size() - used < (std::size_t{1} << 16))
+            bytes.resize(std::max<std::size_t>(bytes.size() * 2, std::size_t{1} << 20));
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            bytes.clear();
+            return error;
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+        if (used > maximum) {
+            bytes.clear();
+            return EFBIG;
+        }
+    }
+    bytes.resize(used);
+    return 0;
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), std::min<std::size_t>(bytes.size(), 1 << 30));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return 0;
+}
+
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
+    if (std::thread::hardware_concurrency() < 2) {
+        first();
+        second();
+        return;
+    }
+    std::thread other(second);
+    first();
+    other.join();
+}
+
+} // namespace tolvana::tool
