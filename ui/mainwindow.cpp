@@ -245,7 +245,7 @@ void MainWindow::createPassword() {
     }
     try {
         BusyCursor busy;
-        storage::StorePassword(services_.passwordFiles, *codes);
+        StorePassword(services_.passwordFiles, *codes);
     } catch (const storage::StorageError& error) {
         showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
                                    .arg(PathForDisplay(error.path()), StorageReason(error)));
