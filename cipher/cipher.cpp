@@ -48,6 +48,20 @@ constexpr double kOffset = 7.5;
 double NumberOf(unsigned char code) { return code * kFactor + kOffset; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// A token of nothing but blanks and CRs stands for an empty line, as the empty
+// token does: so blank lines, and the CR of CR LF line ends, give no character.
+bool IsEmptyLine(std::string_view token) {
+    for (char c : token)
+        if (!IsBlank(c)) return false;
+    return true;
+}
+
+// The token without the CRs at its end, which belong to a CR LF line end.
+std::string_view WithoutLineEnd(std::string_view token) {
+    while (!token.empty() && token.back() == '\r') token.remove_suffix(1);
+    return token;
+}
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsDecimal(char c) { return c == ',' || c == '.'; }
 
@@ -143,6 +157,11 @@ const CanonicalTexts kCanonical;
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 
+// The first `length` (1-5) bytes of `word` as a key of CanonicalTexts.
+std::uint64_t Packed(std::uint64_t word, unsigned length) {
+    return (word & (~std::uint64_t{0} >> (64 - 8 * length))) | std::uint64_t{length} << 56;
+}
+
 // Decodes canonical tokens eight bytes at a time while at least eight bytes
 // are left: finds the separator in the word, and looks the token before it up
 // among the encoder's texts. Stops at the first token it cannot decode that way,
@@ -158,18 +177,19 @@ void DecodeCanonicalWords(const char*& p, const char* end, char separator, char*
         // The lowest flagged byte is the first separator; later flags may be false.
         const std::uint64_t found = (x - kOnes) & ~x & kHighs;
         if (found == 0) return;
-        const unsigned length = static_cast<unsigned>(std::countr_zero(found)) / 8;
-        if (length == 0) { // a separator with no token before it
-            ++line;
-            ++p;
-            continue;
+        const unsigned stop = static_cast<unsigned>(std::countr_zero(found)) / 8;
+        // A CR right before the separator belongs to the line end (CR LF);
+        // taken from the word without a branch, it costs LF text little.
+        const unsigned cr = stop > 0 && (word >> (8 * (stop - 1)) & 0xFF) == '\r';
+        const unsigned length = stop - cr;
+        int code = -1;
+        if (length > 0) { // else an empty line
+            if (length > 5) return;
+            code = kCanonical.Find(Packed(word, length));
+            if (code < 0) return;
         }
-        if (length > 5) return;
-        const std::uint64_t bytes = word & (~std::uint64_t{0} >> (64 - 8 * length));
-        const int code = kCanonical.Find(bytes | std::uint64_t{length} << 56);
-        if (code < 0) return;
-        *out++ = static_cast<char>(code);
-        p += length + 1;
+        if (code >= 0) *out++ = static_cast<char>(code);
+        p += stop + 1;
         ++line;
     }
 }
@@ -248,6 +268,7 @@ std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
     std::string clear, token;
     std::size_t line = 1, tokenLine = 1;
     auto decode = [&]() {
+        if (IsEmptyLine(token)) return true;
         int code = TokenCode(token);
         if (code < 0) Fail(failure, code, token, tokenLine);
         clear += static_cast<char>(code);
@@ -261,7 +282,7 @@ std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
         } else {
             ++line;
             if (!token.empty()) {
-                if (token == "32")
+                if (WithoutLineEnd(token) == "32")
                     clear += ' ';
                 else if (!decode())
                     return std::nullopt;
@@ -325,8 +346,13 @@ std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
         const void* found = std::memchr(p, separator, static_cast<std::size_t>(end - p));
         const char* tokenEnd = found ? static_cast<const char*>(found) : end;
         const std::string_view token(p, static_cast<std::size_t>(tokenEnd - p));
-        int code = kCanonical.Find(token);
-        if (code < 0 && token == "32" && tokenEnd != end) code = ' ';
+        if (IsEmptyLine(token)) {
+            p = tokenEnd;
+            continue;
+        }
+        const std::string_view core = WithoutLineEnd(token);
+        int code = kCanonical.Find(core);
+        if (code < 0 && core == "32" && tokenEnd != end) code = ' ';
         if (code < 0) code = exact::TokenCode(token);
         if (code < 0) {
             Fail(failure, code, token, line);

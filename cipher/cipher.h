@@ -53,8 +53,11 @@ private:
 // Decodes cipher text back into clear text; it never returns part of a result.
 // Numbers are read with either "," or "." as decimal separator, whatever the
 // writer used, and blanks, tabs and carriage returns around a number are
-// ignored. Separators at the very end of the text are ignored. A token "32"
-// followed by a separator stands for a space.
+// ignored. A token of nothing but blanks and carriage returns counts as an
+// empty line and gives no character, so cipher text with CR LF line ends or
+// blank lines decodes as the same text with plain line feeds. Separators at the
+// very end of the text are ignored. A token "32" followed by a separator (with
+// or without a carriage return before it) stands for a space.
 //
 // The first form throws DecodeError; the second returns nothing and fills
 // `failure` instead.

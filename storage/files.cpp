@@ -91,8 +91,16 @@ void InputFile::Close() {
 }
 
 InputFile OpenForInput(const std::string& path, std::uint64_t maximum) {
+    return InputFile(path, ReadFileBytes(path, maximum));
+}
+
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum) {
     CheckPath(path);
-    return InputFile(path, platform::ReadWholeFile(path, maximum));
+    return platform::ReadWholeFile(path, maximum);
+}
+
+InputFile FieldsOf(std::string bytes, std::string name) {
+    return InputFile(std::move(name), std::move(bytes));
 }
 
 // ---- Output ----
@@ -152,6 +160,17 @@ void RecordFile::PutRecord(std::int32_t record, std::int16_t value) {
     written_ = true;
 }
 
+std::uint64_t RecordFile::Size() const {
+    if (!file_.isOpen()) throw std::logic_error("Size on a closed file");
+    return platform::SizeOf(file_, path_);
+}
+
+void RecordFile::Truncate(std::uint64_t size) {
+    if (!file_.isOpen()) throw std::logic_error("Truncate on a closed file");
+    platform::Truncate(file_, size, path_);
+    written_ = true;
+}
+
 void RecordFile::Close() {
     if (!file_.isOpen()) return;
     if (std::exchange(written_, false))
@@ -175,6 +194,15 @@ RecordFile OpenRecordsForReading(const std::string& path) {
 
 bool FileExists(const std::string& path) {
     return path.find('\0') == std::string::npos && platform::Exists(path);
+}
+
+} // namespace tolvana::storage
+
+namespace tolvana::storage {
+
+void RemoveFile(const std::string& path) {
+    CheckPath(path);
+    platform::RemoveFile(path);
 }
 
 } // namespace tolvana::storage

@@ -60,6 +60,15 @@ public:
 
 private:
     friend InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+    // Every byte of a file, with the same size check and errors as OpenForInput.
+    std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+    // Reads fields, by the rules of InputFile::ReadField, from bytes already in
+    // memory (for example a text file's decoded codes). `name` names them in
+    // errors.
+    InputFile FieldsOf(std::string bytes, std::string name);
+    friend InputFile FieldsOf(std::string bytes, std::string name);
     InputFile(std::string path, std::string bytes);
 
     std::string path_;
@@ -121,6 +130,12 @@ public:
     // zero bytes in between) when it is shorter. Other bytes are unchanged.
     void PutRecord(std::int32_t record, std::int16_t value);
 
+    // The file's size in bytes.
+    std::uint64_t Size() const;
+
+    // Cuts the file to `size` bytes, for putting back a shorter file.
+    void Truncate(std::uint64_t size);
+
     // Flushes what was written to disk and releases the file; closing a closed
     // file does nothing.
     void Close();
@@ -141,6 +156,14 @@ private:
 // StorageError: NotFound when it does not exist, CannotOpen when it is not a
 // regular file or cannot be opened, ReadFailed when reading it fails.
 InputFile OpenForInput(const std::string& path, std::uint64_t maximum);
+
+// Every byte of a file, with the same size check and errors as OpenForInput.
+std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
+
+// Reads fields, by the rules of InputFile::ReadField, from bytes already in
+// memory (for example a text file's decoded codes). `name` names them in
+// errors.
+InputFile FieldsOf(std::string bytes, std::string name);
 
 // Starts writing a field file that replaces `path` when closed. The folder must
 // exist and be writable, since the temporary file is made there. Throws
@@ -164,5 +187,9 @@ RecordFile OpenRecordsForReading(const std::string& path);
 
 // True when anything exists at `path`, a dangling symbolic link too.
 bool FileExists(const std::string& path);
+
+// Removes a file that the caller has just created; a missing file is no error.
+// Throws StorageError(WriteFailed).
+void RemoveFile(const std::string& path);
 
 } // namespace tolvana::storage

@@ -22,9 +22,26 @@ RecordFile OpenFlag(const std::string& path) {
     try {
         return OpenForRecords(path, kRecordLength, Permissions::OwnerOnly);
     } catch (const StorageError&) {
-        if (!FileExists(path)) throw;
         return OpenRecordsForReading(path);
     }
+}
+
+// The flag file as it was before StorePassword, to put it back on failure.
+struct FlagBefore {
+    bool existed = false;
+    std::uint64_t size = 0;
+    std::int16_t record = 0; // record 1; bytes past the end read as 0
+};
+
+void RestoreFlag(const std::string& path, const FlagBefore& before) {
+    if (!before.existed) {
+        RemoveFile(path);
+        return;
+    }
+    RecordFile flag = OpenForRecords(path, kRecordLength, Permissions::OwnerOnly);
+    flag.PutRecord(kFlagRecord, before.record);
+    if (before.size < kRecordLength) flag.Truncate(before.size);
+    flag.Close();
 }
 
 } // namespace
@@ -36,7 +53,10 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
         flag = flagFile.GetRecord(kFlagRecord);
         flagFile.Close();
     } catch (const StorageError& e) {
-        return FlagUnavailable{files.flagPath, e.reason(), e.systemCode()};
+        // Only where nothing is there may the program start without asking.
+        if (e.kind() == StorageError::Kind::NotFound)
+            return FlagUnavailable{files.flagPath, e.reason(), e.systemCode()};
+        return FlagUnreadable{files.flagPath, e.reason(), e.systemCode()};
     }
     if (flag <= 0) return NoPassword{};
 
@@ -67,13 +87,42 @@ void StorePassword(const PasswordFiles& files, std::string_view password) {
     case PasswordProblem::HoldsQuote: throw std::invalid_argument("password holds a double quote");
     }
 
+    // The new password file, complete on disk but not yet in place.
     OutputFile passwordFile = OpenForOutput(files.passwordPath, Permissions::OwnerOnly);
     passwordFile.WriteField(password);
-    passwordFile.Close();
 
-    RecordFile flagFile = OpenForRecords(files.flagPath, kRecordLength, Permissions::OwnerOnly);
-    flagFile.PutRecord(kFlagRecord, kFlagSet);
-    flagFile.Close();
+    FlagBefore before;
+    before.existed = FileExists(files.flagPath);
+    RecordFile flag = [&] {
+        try {
+            return OpenForRecords(files.flagPath, kRecordLength, Permissions::OwnerOnly);
+        } catch (const StorageError&) {
+            if (!before.existed) {
+                try {
+                    RemoveFile(files.flagPath);
+                } catch (const StorageError&) {
+                }
+            }
+            throw;
+        }
+    }();
+    bool touched = !before.existed; // whether the flag file differs from before
+    try {
+        before.size = flag.Size();
+        before.record = flag.GetRecord(kFlagRecord);
+        touched = true;
+        flag.PutRecord(kFlagRecord, kFlagSet);
+        flag.Close();
+        passwordFile.Close(); // the new password takes the old one's place
+    } catch (const StorageError& e) {
+        { RecordFile unused = std::move(flag); } // released, without a word
+        try {
+            if (touched) RestoreFlag(files.flagPath, before);
+        } catch (const StorageError& restore) {
+            throw PasswordNotRestored(restore, e);
+        }
+        throw;
+    }
 }
 
 void EnsurePrivateFolder(const std::string& path) {

@@ -43,7 +43,7 @@ struct PasswordMissing {
     std::int64_t systemCode = 0;
 };
 
-// The flag file can be neither opened nor created (for example a read-only
+// No flag file exists and none can be created (a missing or read-only
 // folder), so no password can have been set through it.
 struct FlagUnavailable {
     std::string path;
@@ -51,13 +51,37 @@ struct FlagUnavailable {
     std::int64_t systemCode = 0;
 };
 
-using PasswordState = std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable>;
+// Something exists where the flag file belongs but cannot be read (no read
+// permission, a folder, a pipe, a device, a failing disk). Whether a password
+// is set cannot be known, so the program must not start.
+struct FlagUnreadable {
+    std::string path;
+    StorageError::Reason reason = StorageError::Reason::None;
+    std::int64_t systemCode = 0;
+};
+
+using PasswordState =
+    std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable, FlagUnreadable>;
 
 // Reads the flag and, when it is set, the password. A missing flag file is
 // created empty (0600); the password file is only opened when the flag is set.
-// A flag file that exists but cannot be opened for writing is read as it is.
+// A flag file that exists but cannot be opened for writing is read as it is;
+// one that cannot be read either is FlagUnreadable, never NoPassword.
 // Throws nothing for these cases; only running out of memory escapes.
 PasswordState ReadPasswordState(const PasswordFiles& files);
+
+// A failed StorePassword that could not put the flag file back either: the
+// StorageError itself says why the flag file could not be restored, cause()
+// what failed first.
+class PasswordNotRestored : public StorageError {
+public:
+    PasswordNotRestored(const StorageError& restore, const StorageError& cause)
+        : StorageError(restore), cause_(cause) {}
+    const StorageError& cause() const { return cause_; }
+
+private:
+    StorageError cause_;
+};
 
 enum class PasswordProblem {
     None,
@@ -69,13 +93,22 @@ enum class PasswordProblem {
 // that every character has a code page code before turning it into bytes.
 PasswordProblem CheckNewPassword(std::string_view password);
 
-// Stores `password` and sets the flag. The password file is written completely
-// (replaced atomically, 0600) before record 1 of the flag file is set to 1
-// (the file is created 0600 when missing; bytes after the first two are kept).
+// Stores `password` and sets the flag, all or nothing: either both files hold
+// the new state, or both are exactly as they were (content, size, permissions;
+// a flag file that did not exist does not exist afterwards).
+//
+// The new password file is written completely (0600) and flushed to disk
+// beside the old one before the flag is touched; then record 1 of the flag
+// file is set to 1 (created 0600 when missing; bytes after the first two are
+// kept) and flushed; only then does the new password file take the old one's
+// place. When the flag cannot be opened or written, or that last step fails,
+// the flag file is put back as it was and the old password file was never
+// touched.
+//
 // A password that CheckNewPassword refuses throws std::invalid_argument and
-// touches no file. A failure to write either file throws StorageError with
-// that file's path and the reason; when the password file fails, the flag file
-// is not touched.
+// touches no file. A failure throws StorageError naming the file and reason;
+// when even putting the flag file back fails, PasswordNotRestored is thrown
+// instead.
 void StorePassword(const PasswordFiles& files, std::string_view password);
 
 // Makes the folder `path` and any missing parents with permissions 0700. An

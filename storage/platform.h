@@ -182,6 +182,13 @@ std::size_t ReadAt(const File& file, std::uint64_t offset, char* buffer, std::si
 void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::size_t size,
              const std::string& path);
 
+// The file's size in bytes. Throws ReadFailed.
+std::uint64_t SizeOf(const File& file, const std::string& path);
+
+// Cuts the file to `size` bytes (or extends it with zero bytes). Throws
+// WriteFailed.
+void Truncate(const File& file, std::uint64_t size, const std::string& path);
+
 // Flushes what was written to the disk and closes the file. The file is closed
 // also when this throws StorageError(WriteFailed).
 void SyncAndClose(File& file, const std::string& path);
@@ -191,6 +198,10 @@ void SyncAndClose(File& file, const std::string& path);
 // True when anything at all exists at `path` (a dangling symbolic link too).
 // False when nothing does, and also when that cannot be found out.
 bool Exists(const std::string& path);
+
+// Removes the file `path` (not a folder); a missing file is no error. For
+// undoing a file that the caller itself has just created. Throws WriteFailed.
+void RemoveFile(const std::string& path);
 
 // Makes the folder `path` and any missing parents, each readable and writable
 // by the owner only (0700; on Windows the inherited ACL). An existing folder

@@ -1,11 +1,13 @@
 // The file system on Linux and other POSIX systems.
 
+#include "storage/platform_posix.h"
 #include "storage/platform.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -91,25 +93,106 @@ std::string ResolveTarget(const std::string& path) {
     return target;
 }
 
-// Creates a new, empty temporary file in `folder` (which is "" or ends in '/').
-File CreateTemp(const std::string& folder, mode_t mode, const std::string& path,
-                std::string& temp) {
+// A name for a temporary file in `folder` (which is "" or ends in '/').
+std::string TempName(const std::string& folder, std::random_device& entropy) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = folder + ".tolvana-";
+    unsigned bits = entropy();
+    for (int i = 0; i < 6; ++i, bits /= 36) name += kLetters[bits % 36];
+    return name;
+}
+
+// Gives a temporary file a name: `make(name)` returns 0 or the errno, and is
+// tried with fresh names while the name is taken.
+template <typename Make>
+std::string WithFreshName(const std::string& folder, const std::string& path, Kind kind,
+                          Make make) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".tolvana-";
-        unsigned bits = entropy();
-        for (int i = 0; i < 6; ++i, bits /= 36) name += kLetters[bits % 36];
-        temp = folder + name;
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) return File(fd);
-        if (errno != EEXIST) throw SystemError(Kind::CannotOpen, path, errno);
+        std::string name = TempName(folder, entropy);
+        int error = make(name);
+        if (error == 0) return name;
+        if (error != EEXIST) throw SystemError(kind, path, error);
     }
-    throw SystemError(Kind::CannotOpen, path, EEXIST);
+    throw SystemError(kind, path, EEXIST);
+}
+
+bool useUnnamedTemporaryFiles = true;
+// Failures that tests ask for: an errno (0 for none) and how many calls fail.
+struct Failure {
+    int error = 0;
+    int times = 0;
+};
+Failure failNextWriteAt;
+Failure failNextReplace;
+
+// The errno of a failure asked for, or 0; each use counts.
+int TakeFailure(Failure& failure) {
+    if (failure.times <= 0) return 0;
+    --failure.times;
+    return failure.error;
+}
+
+// Opens an unnamed file in `folder` (Linux's O_TMPFILE), which vanishes with
+// its descriptor unless it is linked in. Returns no file where the kernel or
+// the file system cannot make one, so the caller falls back to a named file.
+File OpenUnnamed(const std::string& folder, mode_t mode, const std::string& path) {
+#ifdef O_TMPFILE
+    if (!useUnnamedTemporaryFiles) return File();
+    File file(
+        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (file.isOpen()) return file;
+    int error = errno;
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS) return File();
+    throw SystemError(Kind::CannotOpen, path, error);
+#else
+    (void)folder, (void)mode, (void)path;
+    return File();
+#endif
+}
+
+// Gives the unnamed file `fd` the name `name`. Through /proc/self/fd any user
+// may link it; AT_EMPTY_PATH is the way where /proc is not mounted.
+int LinkUnnamed(int fd, const std::string& name) {
+    std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    int error = errno;
+    if (error == EEXIST) return error;
+#ifdef AT_EMPTY_PATH
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) return EEXIST;
+#endif
+    return error;
+}
+
+// Refuses to replace a file that this user may not write, before anything is
+// written. Replacing needs only the folder's permission, so the file's own
+// must be asked for: faccessat with the effective ids covers the permission
+// bits, ACLs and read-only mounts. The super-user passes that test for every
+// file, so a file without any write bit, which someone made read-only on
+// purpose, is refused for the super-user too.
+void CheckWritable(const std::string& target, const struct stat& st, const std::string& path) {
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        throw SystemError(Kind::CannotOpen, path, errno);
+    if ((st.st_mode & 0222) == 0) throw SystemError(Kind::CannotOpen, path, EACCES);
+}
+
+// Gives the new version of a file the owner, group and permission bits of the
+// one it replaces. Where the owner or group cannot be kept (only the
+// super-user may give a file away), the save is refused rather than change
+// them.
+void KeepOwnerAndMode(int fd, const struct stat& old, const std::string& path) {
+    struct stat now;
+    if (::fstat(fd, &now) != 0) throw SystemError(Kind::CannotOpen, path, errno);
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        throw SystemError(Kind::CannotOpen, path, errno);
+    if (::fchmod(fd, old.st_mode & 0777) != 0) throw SystemError(Kind::CannotOpen, path, errno);
 }
 
 class PosixReplacement final : public Replacement {
 public:
+    // `temp` is empty for an unnamed file.
     PosixReplacement(std::string path, std::string target, std::string temp, File file)
         : path_(std::move(path)), target_(std::move(target)), temp_(std::move(temp)),
           file_(std::move(file)) {}
@@ -125,15 +208,24 @@ public:
 
     void Commit() override {
         if (!file_.isOpen()) return;
-        if (::fsync(Fd(file_)) != 0) {
-            int error = errno;
-            Discard();
-            throw SystemError(Kind::WriteFailed, path_, error);
+        if (::fsync(Fd(file_)) != 0) Fail(errno);
+        if (temp_.empty()) {
+            // An unnamed file gets a name only now, just before the rename.
+            int fd = Fd(file_);
+            try {
+                temp_ =
+                    WithFreshName(FolderOf(target_), path_, Kind::WriteFailed,
+                                  [fd](const std::string& name) { return LinkUnnamed(fd, name); });
+            } catch (const StorageError&) {
+                file_.reset();
+                throw;
+            }
         }
         // The descriptor is released even when close reports an error.
-        if (::close(static_cast<int>(file_.release())) != 0 ||
-            ::rename(temp_.c_str(), target_.c_str()) != 0) {
-            int error = errno;
+        int error = ::close(static_cast<int>(file_.release())) != 0 ? errno : 0;
+        if (error == 0) error = TakeFailure(failNextReplace);
+        if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+        if (error != 0) {
             ::unlink(temp_.c_str());
             throw SystemError(Kind::WriteFailed, path_, error);
         }
@@ -148,19 +240,32 @@ public:
     }
 
 private:
+    [[noreturn]] void Fail(int error) {
+        Discard();
+        throw SystemError(Kind::WriteFailed, path_, error);
+    }
+
     void Discard() noexcept {
         if (!file_.isOpen()) return;
         file_.reset();
-        ::unlink(temp_.c_str());
+        if (!temp_.empty()) ::unlink(temp_.c_str());
     }
 
     std::string path_;   // as the caller gave it, for errors
     std::string target_; // the file that gets replaced (symbolic links resolved)
-    std::string temp_;
+    std::string temp_;   // the temporary file's name; empty while it has none
     File file_;
 };
 
 } // namespace
+
+namespace posix {
+void UseUnnamedTemporaryFiles(bool use) { useUnnamedTemporaryFiles = use; }
+void FailNext(Operation operation, int error, int times) {
+    (operation == Operation::WriteAt ? failNextWriteAt : failNextReplace) =
+        Failure{error, error == 0 ? 0 : times};
+}
+} // namespace posix
 
 void CloseQuietly(Handle handle) noexcept { ::close(static_cast<int>(handle)); }
 
@@ -189,25 +294,32 @@ std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissio
     std::string target = ResolveTarget(path);
     struct stat st;
     bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists)
+    if (exists) {
         CheckRegular(st, Kind::CannotOpen, path);
-    else if (errno != ENOENT)
+        CheckWritable(target, st, path);
+    } else if (errno != ENOENT) {
         throw SystemError(Kind::CannotOpen, path, errno);
+    }
 
     bool ownerOnly = permissions == Permissions::OwnerOnly;
+    mode_t mode = ownerOnly ? 0600 : 0666;
+    std::string folder = FolderOf(target);
     std::string temp;
-    File file = CreateTemp(FolderOf(target), ownerOnly ? 0600 : 0666, path, temp);
-    if (exists && !ownerOnly) {
-        // Keep the replaced file's owner where allowed, and its permission bits.
-        if (::fchown(Fd(file), st.st_uid, st.st_gid) != 0) {
-            // Only the super-user may give a file away; the file stays ours.
-        }
-        if (::fchmod(Fd(file), st.st_mode & 0777) != 0) {
-            int error = errno;
-            file.reset();
-            ::unlink(temp.c_str());
-            throw SystemError(Kind::CannotOpen, path, error);
-        }
+    File file = OpenUnnamed(folder, mode, path);
+    if (!file.isOpen()) {
+        temp = WithFreshName(folder, path, Kind::CannotOpen, [&](const std::string& name) {
+            file.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            return file.isOpen() ? 0 : errno;
+        });
+    }
+    try {
+        if (ownerOnly && ::fchmod(Fd(file), 0600) != 0)
+            throw SystemError(Kind::CannotOpen, path, errno);
+        if (exists && !ownerOnly) KeepOwnerAndMode(Fd(file), st, path);
+    } catch (const StorageError&) {
+        file.reset();
+        if (!temp.empty()) ::unlink(temp.c_str());
+        throw;
     }
     return std::make_unique<PosixReplacement>(path, std::move(target), std::move(temp),
                                               std::move(file));
@@ -221,7 +333,10 @@ File OpenRecordFile(const std::string& path, RecordAccess access, Permissions pe
     mode_t mode = permissions == Permissions::OwnerOnly ? 0600 : 0666;
     File file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, mode));
     if (!file.isOpen()) throw SystemError(Kind::CannotOpen, path, errno);
-    RegularFileStatus(Fd(file), path);
+    struct stat st = RegularFileStatus(Fd(file), path);
+    // The super-user may open any file for writing; one without a write bit
+    // was made read-only on purpose and is not written, as for a save.
+    if ((st.st_mode & 0222) == 0) throw SystemError(Kind::CannotOpen, path, EACCES);
     return file;
 }
 
@@ -240,6 +355,7 @@ std::size_t ReadAt(const File& file, std::uint64_t offset, char* buffer, std::si
 
 void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::size_t size,
              const std::string& path) {
+    if (int error = TakeFailure(failNextWriteAt)) throw SystemError(Kind::WriteFailed, path, error);
     std::size_t put = 0;
     while (put < size) {
         ssize_t n = ::pwrite(Fd(file), bytes + put, size - put, static_cast<off_t>(offset + put));
@@ -247,6 +363,17 @@ void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::siz
         if (n <= 0) throw SystemError(Kind::WriteFailed, path, n < 0 ? errno : EIO);
         put += static_cast<std::size_t>(n);
     }
+}
+
+std::uint64_t SizeOf(const File& file, const std::string& path) {
+    struct stat st;
+    if (::fstat(Fd(file), &st) != 0) throw SystemError(Kind::ReadFailed, path, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void Truncate(const File& file, std::uint64_t size, const std::string& path) {
+    if (::ftruncate(Fd(file), static_cast<off_t>(size)) != 0)
+        throw SystemError(Kind::WriteFailed, path, errno);
 }
 
 void SyncAndClose(File& file, const std::string& path) {
@@ -259,6 +386,11 @@ void SyncAndClose(File& file, const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+void RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throw SystemError(Kind::WriteFailed, path, errno);
 }
 
 void MakePrivateFolder(const std::string& path) {

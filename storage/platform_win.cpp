@@ -400,6 +400,20 @@ void WriteAt(const File& file, std::uint64_t offset, const char* bytes, std::siz
     }
 }
 
+std::uint64_t SizeOf(const File& file, const std::string& path) {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(Native(file), &size))
+        throw SystemError(Kind::ReadFailed, path, ::GetLastError());
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void Truncate(const File& file, std::uint64_t size, const std::string& path) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!::SetFileInformationByHandle(Native(file), FileEndOfFileInfo, &end, sizeof end))
+        throw SystemError(Kind::WriteFailed, path, ::GetLastError());
+}
+
 void SyncAndClose(File& file, const std::string& path) {
     HANDLE handle = reinterpret_cast<HANDLE>(file.release());
     DWORD error = ::FlushFileBuffers(handle) ? ERROR_SUCCESS : ::GetLastError();
@@ -415,6 +429,13 @@ bool Exists(const std::string& path) {
         return false;
     }
     return !wide.empty() && ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveFile(const std::string& path) {
+    const std::wstring wide = Widen(path, Kind::WriteFailed);
+    if (::DeleteFileW(wide.c_str())) return;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) throw SystemError(Kind::WriteFailed, path, error);
 }
 
 void MakePrivateFolder(const std::string& path) {

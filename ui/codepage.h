@@ -1,9 +1,8 @@
 #pragma once
 
-// The code page of the program's text: Windows code page 1252 as Windows
-// itself uses it, where the five bytes that name no letter (0x81, 0x8D, 0x8F,
-// 0x90, 0x9D) stand for the control characters of the same value. So every
-// code 0-255 is a character, and the conversion below is exact both ways.
+// The code page of the program's text (storage/codepage.h holds the table) in
+// Qt's terms. Every code 0-255 is a character, and the conversion below is
+// exact both ways.
 
 #include <QString>
 

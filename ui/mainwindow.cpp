@@ -2,6 +2,7 @@
 
 #include "cipher/cipher.h"
 #include "storage/files.h"
+#include "storage/textfile.h"
 #include "ui/codepage.h"
 #include "ui/filedialog.h"
 #include "ui/limits.h"
@@ -59,6 +60,15 @@ QString DescribeCharacter(const QString& text, qsizetype position, const QString
         QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
     return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
         .arg(character, hex, QString::number(line));
+}
+
+// "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
+QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
+    const char32_t code = unmappable.character;
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    return QStringLiteral("tecknet \"%1\" (U+%2) på rad %3")
+        .arg(QString::fromUcs4(&code, 1), hex, QString::number(unmappable.line));
 }
 
 // A control of the window: made with `args`, named and placed on `parent`.
@@ -243,12 +253,29 @@ void MainWindow::createPassword() {
                                               "kunna läsas tillbaka."));
         return;
     }
+    // Either both files hold the new password, or both are as they were.
+    const storage::PasswordFiles& files = FirstWritten(services_.passwordFiles);
     try {
         BusyCursor busy;
         StorePassword(services_.passwordFiles, *codes);
+    } catch (const storage::PasswordNotRestored& error) {
+        const storage::StorageError& cause = error.cause();
+        showMessage(
+            notSaved +
+            QStringLiteral("filen %1 kunde inte skrivas (%2), och filen %3 kunde inte återställas "
+                           "(%4).\n\nLösenordsfilen %5 är oförändrad, men vid nästa start kan "
+                           "programmet fråga efter ett lösenord. Om du tar bort filen %3 tas "
+                           "lösenordet bort.")
+                .arg(PathForDisplay(cause.path()), StorageReason(cause),
+                     PathForDisplay(error.path()), StorageReason(error),
+                     PathForDisplay(files.passwordPath)));
     } catch (const storage::StorageError& error) {
-        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).")
-                                   .arg(PathForDisplay(error.path()), StorageReason(error)));
+        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).\n\nDet tidigare "
+                                              "lösenordet gäller som förut: filerna %3 och %4 "
+                                              "är oförändrade.")
+                                   .arg(PathForDisplay(error.path()), StorageReason(error),
+                                        PathForDisplay(files.passwordPath),
+                                        PathForDisplay(files.flagPath)));
     }
 }
 
@@ -298,7 +325,17 @@ void MainWindow::importTextFile() {
     std::string accumulated;
     bool anyField = false;
     try {
-        storage::InputFile file = storage::OpenForInput(StoragePath(*path), kMaxFileBytes);
+        // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+        const std::string target = StoragePath(*path);
+        storage::DecodedText text =
+            storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxFileBytes));
+        if (text.unmappable) {
+            showMessage(
+                QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
+                    .arg(*path, DescribeUnmappable(*text.unmappable)));
+            return;
+        }
+        storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
         while (!file.AtEnd()) {
             accumulated += file.ReadField();
             anyField = true;
@@ -339,7 +376,11 @@ void MainWindow::saveCipherFile() {
     } catch (const storage::StorageError& error) {
         QString text =
             QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
-        if (existed) text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
+        // Only said where there was an earlier file (not a folder or a device).
+        using Reason = storage::StorageError::Reason;
+        if (existed && error.reason() != Reason::IsFolder &&
+            error.reason() != Reason::NotRegularFile)
+            text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
         showMessage(text);
     }
 }

@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QFile>
 
-#include <optional>
+#include <exception>
 
 namespace tolvana::ui {
 
@@ -23,8 +23,9 @@ FoundPassword ReadPassword(const PasswordPlaces& places) {
         // should have one get it.
         if (!place.createsFlag && !storage::FileExists(place.files.flagPath)) continue;
         storage::PasswordState state = storage::ReadPasswordState(place.files);
-        if (std::holds_alternative<storage::Password>(state) ||
-            std::holds_alternative<storage::PasswordMissing>(state)) {
+        // No flag set, or no flag file to hold one: the next place decides.
+        if (!std::holds_alternative<storage::NoPassword>(state) &&
+            !std::holds_alternative<storage::FlagUnavailable>(state)) {
             found.state = std::move(state);
             return found;
         }
@@ -56,14 +57,14 @@ void Remove(const std::string& path) {
 } // namespace
 
 void StorePassword(const PasswordPlaces& places, std::string_view password) {
-    std::optional<StorageError> first;
+    std::exception_ptr first;
     for (std::size_t index : places.writeOrder) {
         const PasswordPlace& place = places.places.at(index);
         try {
             MakeFolder(place.folder);
             storage::StorePassword(place.files, password);
-        } catch (const StorageError& error) {
-            if (!first) first = error;
+        } catch (const StorageError&) {
+            if (!first) first = std::current_exception();
             continue;
         }
         for (std::size_t earlier = 0; earlier < index; ++earlier) {
@@ -73,8 +74,12 @@ void StorePassword(const PasswordPlaces& places, std::string_view password) {
         }
         return;
     }
-    if (first) throw *first;
+    if (first) std::rethrow_exception(first);
     throw StorageError(StorageError::Kind::CannotOpen, {}, StorageError::Reason::Other);
+}
+
+const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places) {
+    return places.places.at(places.writeOrder.at(0)).files;
 }
 
 } // namespace tolvana::ui

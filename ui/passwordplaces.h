@@ -47,11 +47,17 @@ FoundPassword ReadPassword(const PasswordPlaces& places);
 
 // Stores the password in the first place of the write order that takes it,
 // then removes the password files of every place read before that one, so
-// that the new password is the one asked for at the next start. Throws
+// that the new password is the one asked for at the next start. Each place
+// is written all or nothing (storage::StorePassword). Throws
 // std::invalid_argument for a password that CheckNewPassword refuses, and
-// StorageError when no place takes it (the error of the first place tried)
-// or an earlier place cannot be cleared.
+// when no place takes it, what the first place tried threw (StorageError or
+// PasswordNotRestored); StorageError also when an earlier place cannot be
+// cleared.
 void StorePassword(const PasswordPlaces& places, std::string_view password);
+
+// The files of the first place in the write order: those that the errors of
+// StorePassword are about.
+const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places);
 
 // The places of this platform (passwordplaces_win.cpp, passwordplaces_posix.cpp).
 PasswordPlaces DefaultPasswordPlaces();

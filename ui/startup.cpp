@@ -32,6 +32,14 @@ QString MissingPasswordText(const storage::PasswordMissing& missing,
         .arg(path, what, flag);
 }
 
+QString UnreadableFlagText(const storage::FlagUnreadable& unreadable) {
+    const QString flag = PathForDisplay(unreadable.path);
+    return QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
+                          "inte läsas (%2). Programmet avslutas.\n\n"
+                          "Gör filen läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
+        .arg(flag, StorageReason(unreadable.reason, unreadable.systemCode));
+}
+
 } // namespace
 
 bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
@@ -41,6 +49,10 @@ bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
     if (const auto* missing = std::get_if<storage::PasswordMissing>(&state)) {
         dialogs.message(nullptr, kTitle, MissingPasswordText(*missing, files),
                         Dialogs::Icon::Critical);
+        return false;
+    }
+    if (const auto* unreadable = std::get_if<storage::FlagUnreadable>(&state)) {
+        dialogs.message(nullptr, kTitle, UnreadableFlagText(*unreadable), Dialogs::Icon::Critical);
         return false;
     }
     const auto* password = std::get_if<storage::Password>(&state);

@@ -134,6 +134,41 @@ TEST(Dekryptera, IgnoresBlanksAroundNumbersAndSeparatorsAtTheEnd) {
     EXPECT_EQ(DecodeBoth("\n\n\n"), "");
 }
 
+// Cipher text whose line feeds became CR LF (a Windows editor, a text-mode
+// transfer), or that holds blank lines, decodes to exactly the same text.
+TEST_P(BothDecimals, CrLfLineEndsAndBlankLinesDecodeExactly) {
+    const std::string codes = AllCodes();
+    const std::string cipher = Kryptera(codes, kLineFeed, GetParam());
+    std::string crlf;
+    for (char c : cipher) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(DecodeBoth(crlf), codes);
+    EXPECT_EQ(DecodeBoth(crlf + "\r\n"), codes);
+    EXPECT_EQ(DecodeBoth(crlf + "\r\n\r"), codes);
+
+    std::string spaced; // a blank, a tab, a CR or nothing on a line of its own
+    const char* const blanks[] = {" ", "\t", "\r", "", " \r"};
+    std::size_t i = 0;
+    for (char c : cipher) {
+        if (c == '\n')
+            spaced += "\n" + std::string(blanks[i++ % std::size(blanks)]) + "\n";
+        else
+            spaced += c;
+    }
+    EXPECT_EQ(DecodeBoth(spaced), codes);
+}
+
+TEST(Dekryptera, EmptyLinesAndTheThirtyTwoRuleWithCrLf) {
+    EXPECT_EQ(DecodeBoth("\r\n153\r\n154,5\r\n156"), "abc");
+    EXPECT_EQ(DecodeBoth("\r"), "");
+    EXPECT_EQ(DecodeBoth(" \r"), "");
+    EXPECT_EQ(DecodeBoth("\r\n \r\n\t\n"), "");
+    EXPECT_EQ(DecodeBoth("153\n \n156"), "ac");
+    EXPECT_EQ(DecodeBoth("\r\n32\r\n153\r\n"), " a"); // the CR belongs to the line end
+    EXPECT_EQ(DecodeBoth("\n153\r\n32\r"), "a\x10");  // at the very end: arithmetic
+    EXPECT_EQ(DecodeBoth("\n32 \n153"), "\x10"
+                                        "a"); // a blank is no line end
+}
+
 TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
     struct Case {
         std::string cipher, token;
@@ -153,7 +188,7 @@ TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
         {"-153", "-153", 1, R::NotANumber},
         {"+153", "+153", 1, R::NotANumber},
         {",", ",", 1, R::NotANumber},
-        {" \r", " \r", 1, R::NotANumber},
+        {"\r\n153\r\nx\r\n", "x\r", 3, R::NotANumber},
         {std::string(1, '\0'), std::string(1, '\0'), 1, R::NotANumber},
         {std::string("9\0", 2), std::string("9\0", 2), 1, R::NotANumber},
         {std::string("\n153\n9\0\n153\n153", 15), std::string("9\0", 2), 3, R::NotANumber},
@@ -181,9 +216,10 @@ TEST(Dekryptera, RejectsWhatIsNotANumberAndNamesWhere) {
 TEST(Dekryptera, FastPathAgreesWithArithmeticOnMixedTexts) {
     // Canonical and non-canonical tokens, empty lines and blanks in random
     // order, so the word-at-a-time path starts and stops everywhere.
-    const std::string pieces[] = {"153",  "154,5", "154.5", "7,5",    "390",
-                                  "0153", "153,0", "154",   " 156\r", "32",
-                                  "",     "9",     "349,5", "155,25", "22.5"};
+    const std::string pieces[] = {"153",   "154,5",  "154.5",     "7,5",   "390",  "0153",
+                                  "153,0", "154",    " 156\r",    "32",    "",     "9",
+                                  "349,5", "155,25", "22.5",      "153\r", "\r",   " ",
+                                  "32\r",  " \r\t",  "154,5\r\r", "\t",    "390\r"};
     std::mt19937 random(11);
     for (int round = 0; round < 2000; ++round) {
         std::string cipher;
@@ -201,7 +237,8 @@ TEST(Dekryptera, FastPathAgreesWithArithmeticOnEveryShortToken) {
     std::size_t checked = 0;
     auto visit = [&](auto&& self, std::size_t length) -> void {
         if (length > 0) {
-            for (const std::string& cipher : {token, "\n" + token + "\n9"}) {
+            for (const std::string& cipher :
+                 {token, "\n" + token + "\n9", "\r\n" + token + "\r\n9"}) {
                 DecodeFailure fastFailure, slowFailure;
                 auto fast = Dekryptera(cipher, kLineFeed, fastFailure);
                 auto slow = exact::Dekryptera(cipher, kLineFeed, slowFailure);

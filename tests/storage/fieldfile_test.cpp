@@ -2,6 +2,7 @@
 #include "tests/storage/support.h"
 
 #include <chrono>
+#include <sys/resource.h>
 #include <vector>
 
 namespace tolvana::storage {
@@ -117,6 +118,49 @@ TEST(FieldFileTest, Failures) {
     WriteBytes(dir / "x", "\"x\"\r\n"); // what a path cut at its NUL would name
     const std::string withNul = dir / "x\0y"s;
     ExpectStorageError([&] { open(withNul); }, Kind::CannotOpen, withNul, Reason::Other);
+}
+
+// The size is checked before anything is read or reserved, so a sparse file of
+// 30 GB is refused at once, also under a memory limit far below its size.
+TEST(FieldFileTest, FilesLargerThanTheMaximumAreRefusedBeforeReading) {
+    TempDir dir;
+    const std::uint64_t huge = std::uint64_t{30} << 30;
+    { std::ofstream create(dir / "huge.crp"); }
+    std::filesystem::resize_file(dir / "huge.crp", huge);
+    WriteBytes(dir / "small.crp", "\"12345\"\r\n"); // 9 bytes
+
+    auto expectTooLarge = [](const std::string& path, std::uint64_t maximum, std::uint64_t size) {
+        try {
+            OpenForInput(path, maximum);
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const StorageError& e) {
+            EXPECT_EQ(e.kind(), Kind::CannotOpen);
+            EXPECT_EQ(e.reason(), Reason::TooLarge);
+            EXPECT_EQ(e.size(), size);
+            EXPECT_EQ(e.maximum(), maximum);
+            EXPECT_EQ(e.path(), path);
+        }
+    };
+    expectTooLarge(dir / "huge.crp", 64 << 20, huge);
+    expectTooLarge(dir / "small.crp", 8, 9);
+    EXPECT_EQ(ReadAllFields(dir / "small.crp"), Fields{"12345"});
+    EXPECT_EQ(OpenForInput(dir / "small.crp", 9).ReadField(), "12345");
+
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer's own mappings break any address-space limit
+    int code = testing::RunInChild([&] {
+        rlimit limit{256 << 20, 256 << 20};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+        try {
+            OpenForInput(dir / "huge.crp", 64 << 20);
+        } catch (const std::bad_alloc&) {
+            return 11; // memory was asked for before the size was checked
+        } catch (const StorageError& e) {
+            return e.reason() == Reason::TooLarge ? 0 : 12;
+        }
+        return 13;
+    });
+    EXPECT_EQ(code, 0);
+#endif
 }
 
 // Reading a large file field by field must stay linear in its size.

@@ -4,6 +4,7 @@
 #include "tests/storage/support.h"
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace tolvana::storage {
 namespace {
@@ -119,6 +120,143 @@ TEST_F(PasswordStoreTest, ReadOnlyFlagStillLocks) {
         return password != nullptr && password->text == "pw" ? 0 : 1;
     });
     ::chmod(dir.path().c_str(), 0700);
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+}
+
+// Both files as they stand: content (or missing) and permission bits.
+struct Snapshot {
+    std::optional<std::string> flag, password;
+    unsigned flagMode = 0, passwordMode = 0;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const PasswordFiles& files) {
+    Snapshot snapshot;
+    if (std::filesystem::is_regular_file(files.flagPath)) {
+        snapshot.flag = ReadBytes(files.flagPath);
+        snapshot.flagMode = ModeOf(files.flagPath);
+    }
+    if (std::filesystem::is_regular_file(files.passwordPath)) {
+        snapshot.password = ReadBytes(files.passwordPath);
+        snapshot.passwordMode = ModeOf(files.passwordPath);
+    }
+    return snapshot;
+}
+
+using platform::posix::FailNext;
+using platform::posix::Operation;
+
+// A flag file that is a folder: the password file was once replaced before the
+// flag failed. Now nothing changes.
+TEST_F(PasswordStoreTest, AFlagThatCannotBeOpenedLeavesThePasswordAlone) {
+    WriteBytes(files.passwordPath, "\"old\"\r\n");
+    ::chmod(files.passwordPath.c_str(), 0640);
+    std::filesystem::create_directory(files.flagPath);
+    const Snapshot before = Take(files);
+    testing::ExpectStorageError([&] { StorePassword(files, "new"); },
+                                StorageError::Kind::CannotOpen, files.flagPath,
+                                StorageError::Reason::IsFolder);
+    EXPECT_EQ(Take(files), before);
+    EXPECT_TRUE(std::filesystem::is_directory(files.flagPath));
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"id", "numberone"}));
+}
+
+// Whatever the two files held, a failure at the flag's write or at the last
+// step (the new password file taking the old one's place) leaves both exactly
+// as they were, also a flag file that did not exist.
+TEST_F(PasswordStoreTest, AFailedChangeLeavesBothFilesAsTheyWere) {
+    const std::optional<std::string> flags[] = {
+        std::nullopt, "", "\x05"s, "\x00\x00"s, "\xFF\xFF"s + "extra", "\x01\x00"s};
+    const std::optional<std::string> passwords[] = {std::nullopt, "\"old\"\r\n"};
+    const std::pair<Operation, StorageError::Reason> failures[] = {
+        {Operation::WriteAt, StorageError::Reason::DiskFull},
+        {Operation::Replace, StorageError::Reason::Other},
+    };
+    for (const auto& flag : flags) {
+        for (const auto& password : passwords) {
+            for (const auto& [operation, reason] : failures) {
+                SCOPED_TRACE(flag.value_or("<no flag>") + " / " + password.value_or("<none>"));
+                std::filesystem::remove(files.flagPath);
+                std::filesystem::remove(files.passwordPath);
+                if (flag) WriteBytes(files.flagPath, *flag);
+                if (password) {
+                    WriteBytes(files.passwordPath, *password);
+                    ::chmod(files.passwordPath.c_str(), 0644);
+                }
+                const Snapshot before = Take(files);
+                FailNext(operation, operation == Operation::WriteAt ? ENOSPC : EIO);
+                try {
+                    StorePassword(files, "new");
+                    ADD_FAILURE() << "stored";
+                } catch (const StorageError& e) {
+                    EXPECT_EQ(e.kind(), StorageError::Kind::WriteFailed);
+                    EXPECT_EQ(e.reason(), reason);
+                    EXPECT_EQ(e.path(), operation == Operation::WriteAt ? files.flagPath
+                                                                        : files.passwordPath);
+                }
+                FailNext(operation, 0);
+                EXPECT_EQ(Take(files), before);
+                EXPECT_EQ(dir.Names().size(), std::size_t{flag.has_value()} + password.has_value());
+            }
+        }
+    }
+    StorePassword(files, "new"); // and with nothing failing, it works
+    EXPECT_EQ(ReadBytes(files.flagPath), "\x01\x00"s);
+    EXPECT_EQ(ReadBytes(files.passwordPath), "\"new\"\r\n");
+}
+
+// When the flag cannot even be put back, the caller learns both what failed
+// and that the flag file is not as it was.
+TEST_F(PasswordStoreTest, AFlagThatCannotBePutBackIsReported) {
+    WriteBytes(files.flagPath, "\x00\x00"s);
+    WriteBytes(files.passwordPath, "\"old\"\r\n");
+    FailNext(Operation::WriteAt, EIO, 2);
+    try {
+        StorePassword(files, "new");
+        ADD_FAILURE() << "stored";
+    } catch (const PasswordNotRestored& e) {
+        EXPECT_EQ(e.path(), files.flagPath);
+        EXPECT_EQ(e.cause().path(), files.flagPath);
+        EXPECT_EQ(e.cause().kind(), StorageError::Kind::WriteFailed);
+    }
+    FailNext(Operation::WriteAt, 0);
+    EXPECT_EQ(ReadBytes(files.passwordPath), "\"old\"\r\n");
+}
+
+// Something that exists where the flag belongs but cannot be read must never
+// count as "no password": the lock would be skipped in silence.
+TEST_F(PasswordStoreTest, AFlagThatCannotBeReadIsNeverNoPassword) {
+    WriteBytes(files.passwordPath, "\"pw\"\r\n");
+    auto expectUnreadable = [&](const PasswordFiles& which, StorageError::Reason reason) {
+        PasswordState state = ReadPasswordState(which);
+        ASSERT_TRUE(std::holds_alternative<FlagUnreadable>(state)) << state.index();
+        EXPECT_EQ(std::get<FlagUnreadable>(state).path, which.flagPath);
+        EXPECT_EQ(std::get<FlagUnreadable>(state).reason, reason);
+    };
+    std::filesystem::create_directory(files.flagPath);
+    expectUnreadable(files, StorageError::Reason::IsFolder);
+    std::filesystem::remove(files.flagPath);
+    ASSERT_EQ(::mkfifo(files.flagPath.c_str(), 0600), 0); // must not block either
+    expectUnreadable(files, StorageError::Reason::NotRegularFile);
+    expectUnreadable({"/dev/null", files.passwordPath}, StorageError::Reason::NotRegularFile);
+    std::filesystem::remove(files.flagPath);
+
+    // No read permission, for a user who is not the super-user.
+    WriteBytes(files.flagPath, "\x01\x00"s);
+    ::chmod(files.flagPath.c_str(), 0222);
+    ::chmod(dir.path().c_str(), 0777);
+    int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        PasswordState state = ReadPasswordState(files);
+        const auto* unreadable = std::get_if<FlagUnreadable>(&state);
+        if (unreadable == nullptr) return 1;
+        if (unreadable->reason != StorageError::Reason::NoPermission) return 2;
+        // Where no flag file exists and none can be made, there is no password.
+        PasswordFiles elsewhere{dir / "no-folder/numberone", files.passwordPath};
+        if (!std::holds_alternative<FlagUnavailable>(ReadPasswordState(elsewhere))) return 3;
+        return 0;
+    });
     if (code == 20) GTEST_SKIP() << "cannot drop privileges";
     EXPECT_EQ(code, 0);
 }

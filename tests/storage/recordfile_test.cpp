@@ -70,5 +70,17 @@ TEST(RecordFileTest, Refusals) {
     EXPECT_EQ(dir.Names(), std::set<std::string>{"r"});
 }
 
+// A record file without any write bit is not written, not even by the
+// super-user (the tests run as root); it may still be read.
+TEST(RecordFileTest, ReadOnlyFileIsNotWritten) {
+    TempDir dir;
+    WriteBytes(dir / "r", "\x01\x00");
+    ::chmod((dir / "r").c_str(), 0444);
+    ExpectStorageError([&] { OpenForRecords(dir / "r"); }, StorageError::Kind::CannotOpen,
+                       dir / "r", StorageError::Reason::NoPermission);
+    EXPECT_EQ(OpenRecordsForReading(dir / "r").GetRecord(1), 1);
+    EXPECT_EQ(ReadBytes(dir / "r"), "\x01\x00");
+}
+
 } // namespace
 } // namespace tolvana::storage

@@ -5,6 +5,7 @@
 #include "tests/storage/support.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 
 namespace tolvana::storage {
@@ -107,6 +108,143 @@ TEST(SaveSafetyTest, SymbolicLinkKeepsPointingAtTheSavedFile) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.crp"));
     EXPECT_EQ(ReadBytes(dir / "real.crp"), "\"saved\"\r\n");
     EXPECT_EQ(dir.Names(), (Names{"link.crp", "real.crp"}));
+}
+
+// Whether `folder` takes unnamed (O_TMPFILE) files.
+bool TakesUnnamedFiles(const std::string& folder) {
+#ifdef O_TMPFILE
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+// The new version has no name until it replaces the old one, so a save that is
+// killed midway leaves nothing behind.
+TEST(SaveSafetyTest, KilledSaveLeavesNothingBehind) {
+    TempDir dir;
+    if (!TakesUnnamedFiles(dir.path())) GTEST_SKIP() << "no O_TMPFILE here";
+    WriteBytes(dir / "f.crp", kOld);
+    {
+        OutputFile file = OpenForOutput(dir / "f.crp");
+        file.WriteField("new");
+        EXPECT_EQ(dir.Names(), Names{"f.crp"});
+        file.Close();
+    }
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), "\"new\"\r\n");
+
+    int code = testing::RunInChild([&] {
+        OutputFile file = OpenForOutput(dir / "f.crp");
+        file.WriteField(std::string(100000, 'k'));
+        ::kill(::getpid(), SIGKILL);
+        return 1;
+    });
+    EXPECT_EQ(code, -1); // killed
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), "\"new\"\r\n");
+    EXPECT_EQ(dir.Names(), Names{"f.crp"});
+}
+
+// Where the file system has no unnamed files, a named one beside the target
+// does the same work and is removed on every path.
+TEST(SaveSafetyTest, NamedTemporaryFileWhereUnnamedOnesAreMissing) {
+    platform::posix::UseUnnamedTemporaryFiles(false);
+    TempDir dir;
+    WriteBytes(dir / "f.crp", kOld);
+    {
+        OutputFile file = OpenForOutput(dir / "f.crp");
+        file.WriteField("lost");
+        EXPECT_EQ(dir.Names().size(), 2u);
+    }
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), kOld);
+    EXPECT_EQ(dir.Names(), Names{"f.crp"});
+    ::chmod((dir / "f.crp").c_str(), 0604);
+    Save(dir / "f.crp");
+    platform::posix::UseUnnamedTemporaryFiles(true);
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), "\"saved\"\r\n");
+    EXPECT_EQ(ModeOf(dir / "f.crp"), 0604u);
+    EXPECT_EQ(dir.Names(), Names{"f.crp"});
+}
+
+// A file without any write bit was made read-only on purpose: even the
+// super-user's save is refused before anything is written.
+TEST(SaveSafetyTest, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    WriteBytes(dir / "f.crp", kOld);
+    ::chmod((dir / "f.crp").c_str(), 0444);
+    for (Permissions permissions : {Permissions::Ordinary, Permissions::OwnerOnly})
+        ExpectStorageError([&] { OpenForOutput(dir / "f.crp", permissions); }, Kind::CannotOpen,
+                           dir / "f.crp", StorageError::Reason::NoPermission);
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), kOld);
+    EXPECT_EQ(ModeOf(dir / "f.crp"), 0444u);
+    EXPECT_EQ(dir.Names(), Names{"f.crp"});
+}
+
+struct Stat {
+    uid_t uid;
+    gid_t gid;
+    unsigned mode;
+    bool operator==(const Stat&) const = default;
+};
+
+Stat StatOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
+    return {st.st_uid, st.st_gid, static_cast<unsigned>(st.st_mode & 07777)};
+}
+
+TEST(SaveSafetyTest, ReplacedFileKeepsOwnerGroupAndMode) {
+    TempDir dir;
+    WriteBytes(dir / "f.crp", kOld);
+    ASSERT_EQ(::chown((dir / "f.crp").c_str(), testing::kNobody, testing::kNoGroup), 0);
+    ::chmod((dir / "f.crp").c_str(), 0604);
+    Save(dir / "f.crp");
+    EXPECT_EQ(ReadBytes(dir / "f.crp"), "\"saved\"\r\n");
+    EXPECT_EQ(StatOf(dir / "f.crp"), (Stat{testing::kNobody, testing::kNoGroup, 0604u}));
+}
+
+// As an ordinary user in a folder that user may write: a file of another user
+// is never replaced, neither one the user may not write nor one the user may
+// write but whose owner could not be kept. The user's own file is replaced
+// and keeps its mode.
+TEST(SaveSafetyTest, FilesOfOtherUsersAreNotReplaced) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    WriteBytes(dir / "theirs.crp", kOld);
+    ::chmod((dir / "theirs.crp").c_str(), 0644);
+    WriteBytes(dir / "shared.crp", kOld);
+    ::chmod((dir / "shared.crp").c_str(), 0666);
+    WriteBytes(dir / "own.crp", kOld);
+    ::chown((dir / "own.crp").c_str(), testing::kNobody, testing::kNoGroup);
+    ::chmod((dir / "own.crp").c_str(), 0640);
+    const Stat theirs = StatOf(dir / "theirs.crp"), shared = StatOf(dir / "shared.crp");
+
+    int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        int failures = 0;
+        for (const char* name : {"theirs.crp", "shared.crp"}) {
+            try {
+                Save(dir / name);
+                failures |= 1;
+            } catch (const StorageError& e) {
+                if (e.reason() != StorageError::Reason::NoPermission) failures |= 2;
+            }
+        }
+        Save(dir / "own.crp");
+        return failures;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(dir / "theirs.crp"), kOld);
+    EXPECT_EQ(ReadBytes(dir / "shared.crp"), kOld);
+    EXPECT_EQ(StatOf(dir / "theirs.crp"), theirs);
+    EXPECT_EQ(StatOf(dir / "shared.crp"), shared);
+    EXPECT_EQ(ReadBytes(dir / "own.crp"), "\"saved\"\r\n");
+    EXPECT_EQ(StatOf(dir / "own.crp"), (Stat{testing::kNobody, testing::kNoGroup, 0640u}));
+    EXPECT_EQ(dir.Names(), (Names{"own.crp", "shared.crp", "theirs.crp"}));
 }
 
 } // namespace

@@ -4,12 +4,14 @@
 // access and running part of a test in a child process.
 
 #include "storage/files.h"
+#include "storage/platform_posix.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <iterator>
 #include <optional>
 #include <set>
@@ -82,6 +84,16 @@ void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::str
         else
             EXPECT_NE(e.reason(), StorageError::Reason::None) << e.what();
     }
+}
+
+// The ids of the unprivileged user "nobody".
+inline constexpr uid_t kNobody = 65534;
+inline constexpr gid_t kNoGroup = 65534;
+
+// Becomes "nobody" in a child process; false when that is not possible.
+inline bool DropPrivileges() {
+    if (::geteuid() != 0) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0;
 }
 
 // Runs `body` in a forked child and returns its exit code, for tests that

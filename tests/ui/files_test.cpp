@@ -168,6 +168,73 @@ TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
     EXPECT_EQ(cipher()->text(), "\n9");
 }
 
+// A file beyond what a box takes is refused before it is read, with its size
+// and the maximum; a sparse file makes 30 GB cheap.
+TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
+    for (const char* name : {"huge.crp", "huge.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{30} << 30));
+    }
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("huge.crp"), path("huge.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& message : dialogs.messages) {
+        EXPECT_TRUE(
+            message.text.contains(QStringLiteral("är 30 GB stor, och högst 64 MB kan läsas in")))
+            << message.text.toStdString();
+        EXPECT_TRUE(message.text.contains(u"huge.")) << message.text.toStdString();
+    }
+}
+
+// A text file is read as the text it holds, whatever the editor saved it as;
+// the fields are then split as ever.
+TEST_F(FileCommands, ImportReadsUtf8Utf16AndCodePageFiles) {
+    const QString words = QStringLiteral("Hej Åsa, räksmörgås €\r\n");
+    const QByteArray utf16le =
+        QByteArray("\xFF\xFE") +
+        QByteArray(reinterpret_cast<const char*>(words.utf16()), words.size() * 2);
+    QByteArray utf16be = "\xFE\xFF";
+    for (QChar c : words) {
+        utf16be += char(c.unicode() >> 8);
+        utf16be += char(c.unicode() & 0xFF);
+    }
+    const std::pair<const char*, QByteArray> files[] = {
+        {"utf8.txt", words.toUtf8()},
+        {"bom.txt", "\xEF\xBB\xBF" + words.toUtf8()},
+        {"utf16le.txt", utf16le},
+        {"utf16be.txt", utf16be},
+        {"cp1252.txt", "Hej \xC5sa, r\xE4ksm\xF6rg\xE5s \x80\r\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteAll(path(name), bytes);
+        clear()->setText("before");
+        dialogs.fileAnswers = {path(name)};
+        choose("chopen");
+        EXPECT_EQ(clear()->text(), QStringLiteral("Hej Åsaräksmörgås €"));
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, ImportRefusesACharacterWithoutACode) {
+    WriteAll(path("polish.txt"), QStringLiteral("Dzie\u0144\r\nbry\r\nw \u0141odzi").toUtf8());
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("polish.txt")};
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 kan inte läsas in: tecknet \"ń\" (U+0144) på rad 1 finns "
+                             "inte i teckentabellen.")
+                  .arg(path("polish.txt")));
+}
+
 TEST_F(FileCommands, TextThatCouldNotBeReadBackIsNotSaved) {
     for (const QString& text : {QStringLiteral("\n153\"\n156"), QStringLiteral("\n153\n→")}) {
         cipher()->setText(text);
@@ -185,7 +252,27 @@ TEST_F(FileCommands, SaveIntoAMissingFolderSaysSo) {
     dialogs.fileAnswers = {path("no/such/folder/x.crp")};
     choose("save");
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
+    // No earlier file: nothing is said about one.
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: filen eller mappen finns inte.")
+                  .arg(path("no/such/folder/x.crp")));
+}
+
+// A file made read-only is not replaced (not even by the super-user that runs
+// the tests), and the message says why in Swedish.
+TEST_F(FileCommands, AReadOnlyFileIsNotReplaced) {
+    const QByteArray old = "\"\n153\"\r\n";
+    WriteAll(path("locked.crp"), old);
+    ASSERT_TRUE(QFile::setPermissions(path("locked.crp"), QFile::ReadOwner | QFile::ReadGroup));
+    cipher()->setText("\n156");
+    dialogs.fileAnswers = {path("locked.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("locked.crp")), old);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: behörighet saknas.\n\nEn tidigare fil med "
+                             "samma namn är oförändrad.")
+                  .arg(path("locked.crp")));
 }
 
 TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
@@ -270,6 +357,39 @@ TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
     EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+// A flag file that is there but cannot be read ends the program with a word:
+// the lock is never skipped in silence.
+TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
+    WriteAll(path("id"), "\"pw\"\r\n");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
+                             "inte läsas (det är en mapp). Programmet avslutas.\n\nGör filen "
+                             "läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
+                  .arg(path("numberone")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+// "Skapa lösenord" with a flag file that cannot be written: the earlier
+// password stays, and the message says so.
+TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
+    open();
+    WriteAll(path("id"), "\"old\"\r\n");
+    QFile::remove(path("numberone"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    dialogs.inputAnswers = {QStringLiteral("nytt")};
+    press("SkapaLosen");
+    EXPECT_EQ(ReadAll(path("id")), QByteArray("\"old\"\r\n"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Lösenordet sparades inte: filen %1 kunde inte skrivas (det är en "
+                             "mapp).\n\nDet tidigare lösenordet gäller som förut: filerna %2 och "
+                             "%1 är oförändrade.")
+                  .arg(path("numberone"), path("id")));
 }
 
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
