@@ -128,7 +128,7 @@ build_app() {
 check_imports() {
     local dlls bad
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
-    bad=$(grep -vE '^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|uuid|winmm|imm32|ws2_32|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|d3d11|d2d1|dwrite|dxgi|authz|mpr|rpcrt4|msvcrt|ucrtbase|ntdll|bcrypt|crypt32|secur32|comctl32|iphlpapi|api-ms-win-.*)\.dll$' <<<"$dlls" || true)
+    bad=$(grep -vE '^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|uuid|winmm|imm32|ws2_32|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|d3d11|d2d1|dwrite|dxgi|authz|mpr|rpcrt4|msvcrt|ucrtbase|ntdll|bcrypt|crypt32|secur32|comctl32|iphlpapi|shcore|wtsapi32|api-ms-win-.*)\.dll$' <<<"$dlls" || true)
     if [ -n "$bad" ]; then
         echo "tolvana.exe needs DLLs that Windows does not have: $bad" >&2
         exit 1
