@@ -385,9 +385,9 @@ void MainWindow::createPasswordCommand() {
         return;
     }
     // Either both files hold the new password, or both are as they were.
-    const storage::PasswordFiles& files = services_.passwordFiles;
+    const storage::PasswordFiles& files = FirstWritten(services_.passwordFiles);
     try {
-        storage::StorePassword(files, *codes);
+        StorePassword(services_.passwordFiles, *codes);
     } catch (const storage::PasswordNotRestored& error) {
         const storage::StorageError& cause = error.cause();
         showMessage(

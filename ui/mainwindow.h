@@ -6,6 +6,7 @@
 
 #include "storage/passwordstore.h"
 #include "ui/dialogs.h"
+#include "ui/passwordplaces.h"
 #include "ui/secondarywindows.h"
 
 #include <QMainWindow>
@@ -35,7 +36,7 @@ char SystemDecimalSeparator();
 struct Services {
     Dialogs& dialogs;
     std::function<char()> decimalSeparator = SystemDecimalSeparator;
-    storage::PasswordFiles passwordFiles = {};
+    PasswordPlaces passwordFiles = {};
     // Must outlive every window: an About window may stay open after the
     // main window has closed.
     SystemTools& tools = DefaultSystemTools();

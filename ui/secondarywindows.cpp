@@ -3,9 +3,6 @@
 #include "ui/aboutwindow.h"
 #include "ui/helpwindow.h"
 
-#include <QFileInfo>
-#include <QProcess>
-
 namespace tolvana::ui {
 
 namespace {
@@ -22,23 +19,6 @@ void ShowInFront(QWidget* window) {
     window->raise();
     window->activateWindow();
 }
-
-class QtSystemTools : public SystemTools {
-public:
-    Registry& registry() override { return registry_; }
-
-    bool fileExists(const std::string& path) override {
-        return QFileInfo(QString::fromLocal8Bit(path)).isFile();
-    }
-
-    bool startProgram(const std::string& path) override {
-        // The path is the program itself, blanks and all, not a command line.
-        return QProcess::startDetached(QString::fromLocal8Bit(path), {});
-    }
-
-private:
-    EmptyRegistry registry_;
-};
 
 } // namespace
 
@@ -64,10 +44,5 @@ void SecondaryWindows::showAbout() {
 QWidget* SecondaryWindows::helpWindow() const { return OpenWindow(help_); }
 
 QWidget* SecondaryWindows::aboutWindow() const { return OpenWindow(about_); }
-
-SystemTools& DefaultSystemTools() {
-    static QtSystemTools tools;
-    return tools;
-}
 
 } // namespace tolvana::ui

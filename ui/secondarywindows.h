@@ -38,9 +38,9 @@ private:
     QPointer<QWidget> about_;
 };
 
-// The system as the program uses it: a registry that finds nothing (the Windows
-// registry is not read yet), a file test on the file system and a program start
-// that does not wait for the program.
+// The system as the program uses it: on Windows the registry, the file test
+// and the program start of Windows (systemtools_win.cpp); elsewhere a registry
+// that finds nothing (systemtools_posix.cpp).
 SystemTools& DefaultSystemTools();
 
 } // namespace tolvana::ui

@@ -4,9 +4,7 @@
 #include "ui/codepage.h"
 #include "ui/storagemessages.h"
 
-#include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 namespace tolvana::ui {
 namespace {
@@ -44,24 +42,10 @@ QString UnreadableFlagText(const storage::FlagUnreadable& unreadable) {
 
 } // namespace
 
-storage::PasswordFiles DefaultPasswordFiles() {
-#ifdef Q_OS_WIN
-    return {"c:\\numberone", "c:\\id"};
-#else
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    const std::string dir = QFile::encodeName(folder).toStdString();
-    try {
-        storage::EnsurePrivateFolder(dir);
-    } catch (const storage::StorageError&) {
-        // Reading the flag then fails too, and the program starts without a
-        // password, since none can have been set.
-    }
-    return {dir + "/numberone", dir + "/id"};
-#endif
-}
-
-bool RunStartupLock(Dialogs& dialogs, const storage::PasswordFiles& files) {
-    const storage::PasswordState state = storage::ReadPasswordState(files);
+bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
+    const FoundPassword found = ReadPassword(places);
+    const storage::PasswordState& state = found.state;
+    const storage::PasswordFiles& files = found.files;
     if (const auto* missing = std::get_if<storage::PasswordMissing>(&state)) {
         dialogs.message(nullptr, kTitle, MissingPasswordText(*missing, files),
                         Dialogs::Icon::Critical);

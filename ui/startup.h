@@ -5,19 +5,15 @@
 
 #include "storage/passwordstore.h"
 #include "ui/mainwindow.h"
+#include "ui/passwordplaces.h"
 
 #include <memory>
 
 namespace tolvana::ui {
 
-// On Windows the two files in the root of drive C:, as every copy of the
-// program there has them. Elsewhere the files "id" and "numberone" in the
-// program's data folder, which is made (owner only) when missing.
-storage::PasswordFiles DefaultPasswordFiles();
-
 // Asks for the password when one is set. Returns false when the program must
 // end: the user gave up, or the password cannot be read.
-bool RunStartupLock(Dialogs& dialogs, const storage::PasswordFiles& files);
+bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places);
 
 // Runs the start-up lock, then builds and shows the main window and opens
 // `files` in it, in order, as MainWindow::openPath() does. Returns nothing,

@@ -36,7 +36,8 @@ inline constexpr std::uint32_t kRegDword = 4; // REG_DWORD
 
 // The three registry operations the lookup needs, in the single-byte form of
 // the Windows API (RegOpenKeyExA, RegQueryValueExA, RegCloseKey). Every result
-// is kRegSuccess or an error code.
+// is kRegSuccess or an error code. Names and string values are byte strings in
+// the program's path encoding: UTF-8 on Windows (ui/registry_win.h).
 class Registry {
 public:
     virtual ~Registry() = default;

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# Builds the Windows program: one self-contained build-windows/app/tolvana.exe.
+#
+# As root on Debian 12 it installs what is missing (MinGW-w64, Wine, ...),
+# builds a static Qt for Windows from Debian's own qt6-base source package
+# once, and keeps it under /var/cache/tolvana (keyed on the Qt version, its
+# configure options and the toolchain file), so later runs skip that step.
+#
+#   bash scripts/build-windows.sh        Qt if needed, then tolvana.exe and the tests
+#   bash scripts/build-windows.sh qt     only the Qt step
+#
+# TOLVANA_QT_CACHE sets another cache folder; TOLVANA_WIN_BUILD another build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+STAGE=${1:-all}
+QT_VERSION=6.4.2
+TOOLCHAIN=$ROOT/cmake/mingw-w64-x86_64.cmake
+CACHE=${TOLVANA_QT_CACHE:-/var/cache/tolvana}
+BUILD=${TOLVANA_WIN_BUILD:-$ROOT/build-windows}
+
+QT_CONFIGURE=(
+    -xplatform win32-g++ -qt-host-path /usr
+    -static -static-runtime -release
+    -nomake tests -nomake examples
+    -no-dbus -no-opengl -no-icu
+    -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
+    -no-feature-sql -no-feature-network -no-feature-xml -no-feature-printsupport
+    -no-feature-vulkan
+    # Debian's source package leaves out the tablet headers.
+    -no-feature-tabletevent
+)
+KEY=$( { printf '%s\n' "$QT_VERSION" "${QT_CONFIGURE[@]}"; cat "$TOOLCHAIN"; } | sha256sum | cut -c1-10)
+QT_PREFIX=$CACHE/qt-$QT_VERSION-$KEY
+
+log() { printf '[build-windows %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }
+
+install_deps() {
+    # Other apt users on the machine may hold the lock for a while.
+    local pkgs=(cmake ninja-build perl dpkg-dev qt6-base-dev qt6-base-dev-tools googletest
+        g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core)
+    local missing=()
+    for p in "${pkgs[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]} (run as root, or install them first)" >&2
+        exit 1
+    fi
+    log "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get -o DPkg::Lock::Timeout=900 update -qq
+    apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+}
+
+# apt-get source needs a deb-src entry; add one for the mirror already in use.
+ensure_deb_src() {
+    if grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        return 0
+    fi
+    local uri key
+    uri=$(grep -rhsE '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        awk '{print $2}' | grep -v security | head -n1)
+    [ -n "$uri" ] || uri=$(grep -hsE '^deb ' /etc/apt/sources.list | awk '{print $2}' | head -n1)
+    [ -n "$uri" ] || uri=http://deb.debian.org/debian
+    # The entry must name the same keyring as the entry already there, or apt
+    # refuses both.
+    key=$(grep -rhsE '^Signed-By:' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        awk '{print $2}' | head -n1)
+    [ -n "$key" ] || key=/usr/share/keyrings/debian-archive-keyring.gpg
+    log "adding deb-src $uri bookworm main"
+    printf 'Types: deb-src\nURIs: %s\nSuites: bookworm\nComponents: main\nSigned-By: %s\n' \
+        "$uri" "$key" >/etc/apt/sources.list.d/tolvana-deb-src.sources
+    apt-get -o DPkg::Lock::Timeout=900 update -qq
+}
+
+build_qt() {
+    if [ -f "$QT_PREFIX/.complete" ]; then
+        log "static Qt found in $QT_PREFIX"
+        return 0
+    fi
+    ensure_deb_src
+    local work=$CACHE/work-$KEY
+    rm -rf "$work"
+    mkdir -p "$work"
+    log "fetching the qt6-base source package"
+    (cd "$work" && apt-get source -qq qt6-base >/dev/null)
+    local src
+    src=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+    grep -q "$QT_VERSION" <<<"$src" || { echo "unexpected Qt source: $src" >&2; exit 1; }
+    mkdir -p "$work/build"
+    log "configuring Qt into $QT_PREFIX"
+    (cd "$work/build" && "$src/configure" -prefix "$QT_PREFIX" "${QT_CONFIGURE[@]}" -- \
+        -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) >"$work/configure.log" 2>&1 ||
+        { tail -n 40 "$work/configure.log" >&2; exit 1; }
+    log "building Qt (about 30 minutes on 2 cores)"
+    nice -n 15 cmake --build "$work/build" --parallel 2
+    cmake --install "$work/build" >/dev/null
+    touch "$QT_PREFIX/.complete"
+    rm -rf "$work"
+    log "static Qt installed in $QT_PREFIX"
+}
+
+build_app() {
+    log "building tolvana.exe in $BUILD"
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_FIND_ROOT_PATH="$QT_PREFIX" \
+        -DCMAKE_PREFIX_PATH="$QT_PREFIX" \
+        -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DTOLVANA_BUILD_BENCHMARKS=OFF \
+        -DTOLVANA_BUILD_FUZZERS=OFF \
+        -DTOLVANA_GTEST_SOURCE=/usr/src/googletest >/dev/null
+    # Test discovery runs each test program under Wine: make the build's Wine
+    # prefix and start a lasting wineserver first, or the first runs time out.
+    "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+    nice -n 10 cmake --build "$BUILD" --parallel 2
+    check_imports "$BUILD/app/tolvana.exe"
+    log "done: $BUILD/app/tolvana.exe"
+}
+
+# The program must start on a bare Windows: it may import only DLLs that come
+# with Windows itself.
+check_imports() {
+    local dlls bad
+    dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+    bad=$(grep -vE '^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|uuid|winmm|imm32|ws2_32|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|d3d11|d2d1|dwrite|dxgi|authz|mpr|rpcrt4|msvcrt|ucrtbase|ntdll|bcrypt|crypt32|secur32|comctl32|iphlpapi|shcore|wtsapi32|api-ms-win-.*)\.dll$' <<<"$dlls" || true)
+    if [ -n "$bad" ]; then
+        echo "tolvana.exe needs DLLs that Windows does not have: $bad" >&2
+        exit 1
+    fi
+    log "tolvana.exe imports only system DLLs: $(tr '\n' ' ' <<<"$dlls")"
+}
+
+install_deps
+build_qt
+[ "$STAGE" = qt ] && exit 0
+build_app

@@ -1,0 +1,226 @@
+// The file layer on Windows: binary files, wide-character names, replacement
+// beside the target, 64-bit sizes and the reasons given for failures.
+
+#include "storage/files.h"
+#include "storage/passwordstore.h"
+#include "storage/platform.h"
+
+#include <gtest/gtest.h>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <winioctl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+
+namespace tolvana::storage {
+namespace {
+
+namespace fs = std::filesystem;
+using Reason = StorageError::Reason;
+using Kind = StorageError::Kind;
+
+constexpr std::uint64_t kMax = 1 << 20;
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+fs::path FromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + Utf8(path));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void PutBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A fresh folder whose own name holds å, ä and ö, so every path below does.
+class WindowsFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device entropy;
+        dir_ = fs::temp_directory_path() /
+               FromUtf8("tolvana-\xC3\xA5\xC3\xA4\xC3\xB6-" + std::to_string(entropy()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        for (const auto& entry : fs::recursive_directory_iterator(dir_))
+            ::SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // The path in the Windows form the file dialogs give: backslashes.
+    std::string Path(const std::string& name) const { return Utf8(dir_) + "\\" + name; }
+    fs::path Native(const std::string& name) const { return dir_ / FromUtf8(name); }
+
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.insert(Utf8(entry.path().filename()));
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+template <typename Action> void ExpectError(Action&& action, Kind kind, Reason reason) {
+    try {
+        action();
+        ADD_FAILURE() << "no error";
+    } catch (const StorageError& e) {
+        EXPECT_EQ(e.kind(), kind) << e.what();
+        EXPECT_EQ(e.reason(), reason) << e.what();
+    }
+}
+
+TEST_F(WindowsFiles, NamesWithSwedishLettersAreWrittenAndReadBinary) {
+    const std::string name = "hemligt \xC3\xA5\xC3\xA4\xC3\xB6.crp"; // UTF-8 "hemligt åäö.crp"
+    OutputFile out = OpenForOutput(Path(name));
+    out.WriteField("a\nb\r\n\x1A"
+                   "c"); // LF, CR LF and Ctrl+Z stay bytes
+    out.Close();
+
+    EXPECT_EQ(Bytes(Native(name)), std::string("\"a\nb\r\n\x1A"
+                                               "c\"\r\n"));
+    InputFile in = OpenForInput(Path(name), kMax);
+    EXPECT_EQ(in.ReadField(), "a\nb\r\n\x1A"
+                              "c");
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_EQ(Names(), std::set<std::string>{name});
+}
+
+TEST_F(WindowsFiles, ReplacementLeavesNoTemporaryFileWithEitherSeparator) {
+    PutBytes(Native("a.crp"), "old content that is longer");
+    for (const std::string& path : {Path("a.crp"), Utf8(dir_) + "/a.crp"}) {
+        OutputFile out = OpenForOutput(path);
+        out.WriteField("new");
+        out.Close();
+        EXPECT_EQ(Bytes(Native("a.crp")), "\"new\"\r\n");
+        EXPECT_EQ(Names(), std::set<std::string>{"a.crp"});
+    }
+}
+
+TEST_F(WindowsFiles, UnfinishedReplacementKeepsTheOldFile) {
+    PutBytes(Native("a.crp"), "\"old\"\r\n");
+    {
+        OutputFile out = OpenForOutput(Path("a.crp"));
+        out.WriteField("never closed");
+        EXPECT_EQ(Names().size(), 2u); // the temporary file lies beside the target
+    }
+    EXPECT_EQ(Bytes(Native("a.crp")), "\"old\"\r\n");
+    EXPECT_EQ(Names(), std::set<std::string>{"a.crp"});
+}
+
+TEST_F(WindowsFiles, RelativeAndDriveRelativeNamesReplaceInTheirOwnFolder) {
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_);
+    const std::string drive = Utf8(dir_).substr(0, 2); // "C:" or "Z:"
+    OutputFile bare = OpenForOutput("bare.crp");
+    bare.WriteField("x");
+    bare.Close();
+    OutputFile relative = OpenForOutput(drive + "drive.crp");
+    relative.WriteField("y");
+    relative.Close();
+    fs::current_path(before);
+    EXPECT_EQ(Bytes(Native("bare.crp")), "\"x\"\r\n");
+    EXPECT_EQ(Bytes(Native("drive.crp")), "\"y\"\r\n");
+    EXPECT_EQ(Names(), (std::set<std::string>{"bare.crp", "drive.crp"}));
+}
+
+TEST_F(WindowsFiles, ReadOnlyFileIsRefusedAndKept) {
+    PutBytes(Native("locked.crp"), "\"keep\"\r\n");
+    ::SetFileAttributesW(Native("locked.crp").c_str(), FILE_ATTRIBUTE_READONLY);
+    ExpectError([&] { OpenForOutput(Path("locked.crp")); }, Kind::CannotOpen, Reason::NoPermission);
+    EXPECT_EQ(Bytes(Native("locked.crp")), "\"keep\"\r\n");
+    EXPECT_EQ(Names(), std::set<std::string>{"locked.crp"});
+
+    // A read-only flag file is still read, so its password is still asked.
+    PutBytes(Native("numberone"), std::string("\x01\x00", 2));
+    PutBytes(Native("id"), "\"pw\"\r\n");
+    ::SetFileAttributesW(Native("numberone").c_str(), FILE_ATTRIBUTE_READONLY);
+    const PasswordState state = ReadPasswordState({Path("numberone"), Path("id")});
+    ASSERT_TRUE(std::holds_alternative<Password>(state));
+    EXPECT_EQ(std::get<Password>(state).text, "pw");
+}
+
+TEST_F(WindowsFiles, FailuresGiveTheSameReasonsAsOnLinux) {
+    ExpectError([&] { OpenForInput(Path("missing.crp"), kMax); }, Kind::NotFound, Reason::NotFound);
+    ExpectError([&] { OpenForInput(Path("no\\such\\folder.crp"), kMax); }, Kind::NotFound,
+                Reason::NotFound);
+    ExpectError([&] { OpenForOutput(Path("no\\such\\folder.crp")); }, Kind::CannotOpen,
+                Reason::NotFound);
+    fs::create_directory(Native("folder"));
+    ExpectError([&] { OpenForInput(Path("folder"), kMax); }, Kind::CannotOpen, Reason::IsFolder);
+    ExpectError([&] { OpenForOutput(Path("folder")); }, Kind::CannotOpen, Reason::IsFolder);
+    ExpectError([&] { OpenForRecords(Path("folder")); }, Kind::CannotOpen, Reason::IsFolder);
+    ExpectError([&] { OpenForInput("NUL", kMax); }, Kind::CannotOpen, Reason::NotRegularFile);
+    ExpectError([&] { OpenForInput(std::string("bad \xFF name"), kMax); }, Kind::NotFound,
+                Reason::Other);
+}
+
+TEST_F(WindowsFiles, SizesBeyondFourGigabytesAreSeenWhole) {
+    // A sparse file of 5 GB plus 3 bytes: its size must not wrap at 32 bits.
+    const std::uint64_t size = (5ull << 30) + 3;
+    HANDLE file = ::CreateFileW(Native("big").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD ignored = 0;
+    ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    ASSERT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(file));
+    ::CloseHandle(file);
+    try {
+        OpenForInput(Path("big"), kMax);
+        ADD_FAILURE() << "no error";
+    } catch (const StorageError& e) {
+        EXPECT_EQ(e.reason(), Reason::TooLarge);
+        EXPECT_EQ(e.size(), size);
+    }
+
+    // A record past 4 GB reads as 0 and can be written there.
+    RecordFile records = OpenForRecords(Path("big"));
+    EXPECT_EQ(records.GetRecord(0x7FFFFFFF), 0);
+    records.PutRecord(1, 0x0102);
+    EXPECT_EQ(records.GetRecord(1), 0x0102);
+    records.Close();
+}
+
+TEST_F(WindowsFiles, PasswordFilesRoundTripAndPrivateFolderIsMade) {
+    const std::string folder = Path("a\\b/c");
+    EnsurePrivateFolder(folder);
+    EXPECT_TRUE(fs::is_directory(Native("a") / "b" / "c"));
+    EnsurePrivateFolder(folder); // an existing folder is fine
+    PutBytes(Native("file"), "x");
+    ExpectError([&] { EnsurePrivateFolder(Path("file\\sub")); }, Kind::CannotOpen,
+                Reason::NotFound);
+
+    const PasswordFiles files{folder + "\\numberone", folder + "\\id"};
+    EXPECT_TRUE(std::holds_alternative<NoPassword>(ReadPasswordState(files)));
+    StorePassword(files, "L\xF6sen");
+    EXPECT_EQ(Bytes(Native("a") / "b" / "c" / "numberone"), std::string("\x01\x00", 2));
+    EXPECT_EQ(Bytes(Native("a") / "b" / "c" / "id"), "\"L\xF6sen\"\r\n");
+    const PasswordState state = ReadPasswordState(files);
+    ASSERT_TRUE(std::holds_alternative<Password>(state));
+    EXPECT_EQ(std::get<Password>(state).text, "L\xF6sen");
+}
+
+} // namespace
+} // namespace tolvana::storage
