@@ -40,7 +40,7 @@ install_deps() {
     # Other apt users on the machine may hold the lock for a while.
     local pkgs=(cmake ninja-build perl dpkg-dev qt6-base-dev qt6-base-dev-tools googletest
         g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core)
+        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core qt6-translations-l10n)
     local missing=()
     for p in "${pkgs[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
     [ ${#missing[@]} -eq 0 ] && return 0
