@@ -167,7 +167,9 @@ enum class RecordAccess {
 
 // Opens the regular file `path` for records. ReadWrite creates a missing file
 // with `permissions` (ReadOnly ignores them) and keeps the content of an
-// existing one. Throws StorageError: Kind NotFound for a missing file opened
+// existing one; like BeginReplacement it refuses (NoPermission) a file that
+// the user may not write, the super-user included when a POSIX file has no
+// write bit at all (on Windows: the read-only attribute). Throws StorageError: Kind NotFound for a missing file opened
 // ReadOnly, Kind CannotOpen otherwise (IsFolder, NotRegularFile,
 // NoPermission, NotFound for a missing folder, ...).
 File OpenRecordFile(const std::string& path, RecordAccess access, Permissions permissions);
