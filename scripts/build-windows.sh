@@ -122,6 +122,8 @@ build_app() {
     # prefix and start a lasting wineserver first, or the first runs time out.
     "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
     nice -n 10 cmake --build "$BUILD" --parallel 2
+    # No Wine process outlives the build.
+    WINEPREFIX="$BUILD/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
     check_imports "$BUILD/app/tolvana.exe"
     log "done: $BUILD/app/tolvana.exe"
 }
