@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/build-windows.sh
 build=${TOLVANA_WIN_BUILD:-$PWD/build-windows}
+# No Wine process outlives the run.
+trap 'WINEPREFIX="$build/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 # Keep a wineserver running for the whole run, so that no test pays Wine's
 # start-up.
 "$build/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true

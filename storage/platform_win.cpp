@@ -352,6 +352,9 @@ File OpenRecordFile(const std::string& path, RecordAccess access, Permissions pe
     const DWORD attributes = AttributesOf(wide, error);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         throw StorageError(Kind::CannotOpen, path, Reason::IsFolder, ERROR_DIRECTORY);
+    // Windows refuses such a file anyway; Wine run by the super-user would not.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw StorageError(Kind::CannotOpen, path, Reason::NoPermission, ERROR_ACCESS_DENIED);
     OwnerOnlyDescriptor security;
     File file(Wrap(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE,

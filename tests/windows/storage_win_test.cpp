@@ -150,6 +150,9 @@ TEST_F(WindowsFiles, ReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(Bytes(Native("locked.crp")), "\"keep\"\r\n");
     EXPECT_EQ(Names(), std::set<std::string>{"locked.crp"});
 
+    ExpectError([&] { OpenForRecords(Path("locked.crp")); }, Kind::CannotOpen,
+                Reason::NoPermission);
+
     // A read-only flag file is still read, so its password is still asked.
     PutBytes(Native("numberone"), std::string("\x01\x00", 2));
     PutBytes(Native("id"), "\"pw\"\r\n");
