@@ -1,5 +1,7 @@
 #include "cipher/cipher.h"
 
+#include "cipher/hugepages.h"
+
 #include <array>
 #include <bit>
 #include <charconv>
@@ -7,10 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace tolvana {
 
@@ -28,16 +26,7 @@ namespace {
 std::string ResultBuffer(std::size_t size) {
     std::string buffer;
     buffer.reserve(size);
-#ifdef __linux__
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    if (size >= 4 * kHugePage) {
-        const auto start = reinterpret_cast<std::uintptr_t>(buffer.data());
-        const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-        const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
-        if (last > first) // only advice: where it is refused, nothing changes
-            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-#endif
+    AdviseHugePages(buffer.data(), size);
     buffer.resize(size);
     return buffer;
 }

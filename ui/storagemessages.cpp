@@ -55,20 +55,4 @@ QString StorageReason(const storage::StorageError& error) {
     return QStringLiteral("filen är %1 stor, och högst %2 kan läsas in").arg(size, maximum);
 }
 
-QString PathForDisplay(const std::string& path) {
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(path);
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path));
-#endif
-}
-
-std::string StoragePath(const QString& path) {
-#ifdef Q_OS_WIN
-    return path.toUtf8().toStdString(); // the file layer takes UTF-8 paths on Windows
-#else
-    return QFile::encodeName(path).toStdString();
-#endif
-}
-
 } // namespace tolvana::ui

@@ -22,7 +22,8 @@ QString StorageReason(const storage::StorageError& error);
 // 1024, the decimal comma, at most one decimal).
 QString ReadableSize(std::uint64_t bytes);
 
-// A path of the file layer as the user sees it, and the other way round.
+// A path of the file layer as the user sees it, and the other way round (one
+// file per platform: nativepath_posix.cpp, nativepath_win.cpp).
 QString PathForDisplay(const std::string& path);
 std::string StoragePath(const QString& path);
 
