@@ -59,6 +59,12 @@ public:
             {"QFileDialog|&Choose", "&Välj"},
             {"QFileDialog|Show hidden files", "Visa dolda filer"},
             {"QFileSystemModel|Invalid filename", "Ogiltigt filnamn"},
+            {"QFileSystemModel|Computer", "Dator"},
+            {"QFileSystemModel|My Computer", "Den här datorn"},
+            {"QAbstractFileIconProvider|Folder", "Mapp"},
+            {"QAbstractFileIconProvider|Drive", "Enhet"},
+            {"QAbstractFileIconProvider|File", "Fil"},
+            {"QAbstractFileIconProvider|%1 File", "%1-fil"},
         };
         return kTexts.value(QString::fromLatin1(context) + u'|' + QString::fromUtf8(sourceText));
     }

@@ -1,7 +1,10 @@
 #include "ui/translations.h"
 
 #include <QApplication>
+#include <QAbstractFileIconProvider>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -27,6 +30,12 @@ TEST(SwedishTranslations, QtsOwnDialogTextsAreSwedish) {
     EXPECT_EQ(buttons.button(QDialogButtonBox::No)->text(), "&Nej");
     EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "Avbryt");
     EXPECT_EQ(buttons.button(QDialogButtonBox::Open)->text(), "Öppna");
+
+    // The file dialog's list: the computer at its top and the type of a folder.
+    QFileSystemModel model;
+    EXPECT_EQ(model.myComputer().toString(), "Dator");
+    QAbstractFileIconProvider icons;
+    EXPECT_EQ(icons.type(QFileInfo(QDir::tempPath())), "Mapp");
 }
 
 } // namespace
