@@ -186,7 +186,7 @@ TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
     ASSERT_EQ(dialogs.messages.size(), 2u);
     // Cipher text is about six times its clear text, so a text file is held
     // to an eighth of a cipher file's maximum.
-    const char* maxima[] = {"högst 64 MB kan läsas in", "högst 8 MB kan läsas in"};
+    const char* maxima[] = {"högst 128 MB kan läsas in", "högst 16 MB kan läsas in"};
     for (std::size_t i = 0; i < 2; ++i) {
         const QString& text = dialogs.messages[i].text;
         EXPECT_TRUE(text.contains(QStringLiteral("är 30 GB stor, och ") + maxima[i]))
@@ -195,14 +195,14 @@ TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
     }
 }
 
-// The text file's maximum lies between the two: a 9 MB text file is refused
-// while a 9 MB cipher file is read.
+// The text file's maximum is the smaller: a 17 MB text file is refused while a
+// 17 MB cipher file is read.
 TEST_F(FileCommands, TextFilesHaveTheSmallerMaximum) {
     for (const char* name : {"big.crp", "big.txt"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_TRUE(file.write("\"\n9\"\r\n") > 0);
-        ASSERT_TRUE(file.resize(qint64{9} << 20));
+        ASSERT_TRUE(file.resize(qint64{17} << 20));
     }
     clear()->setText("before");
     dialogs.fileAnswers = {path("big.crp"), path("big.txt")};
