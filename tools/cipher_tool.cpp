@@ -314,7 +314,7 @@ public:
     Input(const Options& options, int in, std::uint64_t maximum) {
         if (!IsStandard(options.input)) {
             try {
-                file_.emplace(options.input, maximum);
+                bytes_ = storage::ReadFileBytes(options.input, maximum);
             } catch (const storage::StorageError& error) {
                 throw Failure{kFailed, options.input + ": kan inte läsas: " + ReasonOf(error)};
             }
@@ -327,10 +327,9 @@ public:
                                               : SystemReason(error))};
     }
 
-    std::string_view bytes() const { return file_ ? file_->view() : std::string_view(bytes_); }
+    std::string_view bytes() const { return bytes_; }
 
 private:
-    std::optional<FileBytes> file_;
     std::string bytes_;
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// What the tool needs of the system: whole files in memory, the standard
-// streams without any translation of line ends, and a second thread. One file
-// per platform: platform_posix.cpp and platform_win.cpp.
+// What the tool needs of the system: the standard streams without any
+// translation of line ends, and a second thread. One file per platform:
+// platform_posix.cpp and platform_win.cpp.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,25 +11,6 @@
 #include <string_view>
 
 namespace tolvana::tool {
-
-// The bytes of a whole file: mapped into memory where the platform can (no
-// copy, no zeroed buffer to fill), read into memory otherwise. Throws
-// storage::StorageError as storage::ReadFileBytes does, also for a file
-// larger than `maximum` bytes.
-class FileBytes {
-public:
-    FileBytes(const std::string& path, std::uint64_t maximum);
-    ~FileBytes();
-    FileBytes(const FileBytes&) = delete;
-    FileBytes& operator=(const FileBytes&) = delete;
-
-    std::string_view view() const { return mapped_ ? std::string_view(mapped_, size_) : copy_; }
-
-private:
-    const char* mapped_ = nullptr;
-    std::size_t size_ = 0;
-    std::string copy_;
-};
 
 // Puts standard input and output in binary mode where the platform has another.
 void UseBinaryStandardStreams();

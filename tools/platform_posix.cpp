@@ -1,39 +1,11 @@
 #include "tools/platform.h"
 
-#include "storage/files.h"
-
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace tolvana::tool {
-
-FileBytes::FileBytes(const std::string& path, std::uint64_t maximum) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-        static_cast<std::uint64_t>(info.st_size) <= maximum) {
-        const auto size = static_cast<std::size_t>(info.st_size);
-        void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (map != MAP_FAILED) {
-            ::madvise(map, size, MADV_SEQUENTIAL);
-            mapped_ = static_cast<const char*>(map);
-            size_ = size;
-        }
-    }
-    if (fd >= 0) ::close(fd);
-    // Anything that cannot be mapped is read, which also gives the error, if
-    // there is one, in the file layer's words.
-    if (!mapped_) copy_ = storage::ReadFileBytes(path, maximum);
-}
-
-FileBytes::~FileBytes() {
-    if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
-}
 
 void UseBinaryStandardStreams() {}
 

@@ -9,11 +9,6 @@
 
 namespace tolvana::tool {
 
-FileBytes::FileBytes(const std::string& path, std::uint64_t maximum)
-    : copy_(storage::ReadFileBytes(path, maximum)) {}
-
-FileBytes::~FileBytes() = default;
-
 void UseBinaryStandardStreams() {
     // The C runtime turns CR LF into LF on text-mode streams; the cipher's
     // bytes must pass unchanged.
