@@ -3,6 +3,8 @@
 #include "storage/platform_posix.h"
 #include "storage/platform.h"
 
+#include "cipher/hugepages.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -275,19 +277,31 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t maximum) {
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > maximum) throw StorageError::TooLarge(path, size, maximum);
 
+    // Read straight into the result, which for a large file is backed by huge
+    // pages: faulting in its pages is most of the cost of reading a file that
+    // is in the page cache.
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
+    AdviseHugePages(bytes.data(), static_cast<std::size_t>(size));
+    bytes.resize(static_cast<std::size_t>(size));
+    std::size_t used = 0;
+    char more[1 << 12];
     for (;;) {
-        ssize_t n = ::read(Fd(file), buffer, sizeof buffer);
+        // Once the measured size is read, a small read finds the end; a file
+        // that grew since it was measured goes on from there.
+        const bool full = used == bytes.size();
+        ssize_t n = full ? ::read(Fd(file), more, sizeof more)
+                         : ::read(Fd(file), bytes.data() + used, bytes.size() - used);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw SystemError(Kind::ReadFailed, path, errno);
-        if (n == 0) return bytes;
-        if (bytes.size() + static_cast<std::uint64_t>(n) > maximum)
-            throw StorageError::TooLarge(path, bytes.size() + static_cast<std::uint64_t>(n),
-                                         maximum);
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0) break;
+        const auto got = static_cast<std::size_t>(n);
+        if (used + got > maximum) throw StorageError::TooLarge(path, used + got, maximum);
+        if (full) bytes.append(more, got);
+        used += got;
     }
+    bytes.resize(used);
+    return bytes;
 }
 
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {
