@@ -37,21 +37,9 @@ QT_PREFIX=$CACHE/qt-$QT_VERSION-$KEY
 log() { printf '[build-windows %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }
 
 install_deps() {
-    # Other apt users on the machine may hold the lock for a while.
-    local pkgs=(cmake ninja-build perl dpkg-dev qt6-base-dev qt6-base-dev-tools googletest
-        g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core qt6-translations-l10n)
-    local missing=()
-    for p in "${pkgs[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing packages: ${missing[*]} (run as root, or install them first)" >&2
-        exit 1
-    fi
-    log "installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=900 update -qq
-    apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
+    bash scripts/install-deps.sh cmake ninja-build perl dpkg-dev qt6-base-dev qt6-base-dev-tools \
+        googletest g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
+        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core qt6-translations-l10n
 }
 
 # apt-get source needs a deb-src entry; add one for the mirror already in use.

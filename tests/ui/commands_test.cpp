@@ -3,7 +3,7 @@
 // characters are named in words.
 
 #include "storage/files.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/main_window_fixture.h"
 #include "ui/codepage.h"
 #include "ui/controlnames.h"
 #include "ui/mainwindow.h"
@@ -31,25 +31,8 @@ namespace {
 
 using testing::ScriptedDialogs;
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public testing::MainWindowFixture {
 protected:
-    void SetUp() override {
-        window = std::make_unique<MainWindow>(Services{dialogs, [] { return ','; }});
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-
-    template <class T> T* child(const char* name) const {
-        T* found = window->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    CodeTextBox* clear() const { return window->clearTextBox(); }
-    CodeTextBox* cipher() const { return window->cipherTextBox(); }
-    void press(const char* button) {
-        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
-    }
     QString write(const char* name, const QByteArray& bytes) {
         const QString path = folder.filePath(QString::fromLatin1(name));
         QFile file(path);
@@ -59,8 +42,6 @@ protected:
     }
 
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(CommandsTest, WhileACommandRunsNoOtherCommandStartsAndTheBoxesTakeNoInput) {

@@ -1,4 +1,4 @@
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/main_window_fixture.h"
 #include "ui/codepage.h"
 #include "ui/mainwindow.h"
 #include "ui/textbox.h"
@@ -19,18 +19,7 @@
 namespace tolvana::ui {
 namespace {
 
-using testing::ScriptedDialogs;
-
-// Types text as key presses carrying the characters, so letters outside ASCII
-// can be typed too.
-void Type(QWidget* widget, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QApplication::sendEvent(widget, &release);
-    }
-}
+using testing::Type;
 
 QString AllCodes() {
     std::string codes;
@@ -38,32 +27,7 @@ QString AllCodes() {
     return FromCodes(codes);
 }
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { start(','); }
-
-    void start(char decimal) {
-        window = std::make_unique<MainWindow>(Services{dialogs, [decimal] { return decimal; }});
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-
-    template <class T> T* child(const char* name) const {
-        T* found = window->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    CodeTextBox* clear() const { return child<CodeTextBox>("TextRenText"); }
-    CodeTextBox* cipher() const { return child<CodeTextBox>("TextKrypterad"); }
-    void press(const char* button) {
-        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
-    }
-
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
-};
+using MainWindowTest = testing::MainWindowFixture;
 
 TEST_F(MainWindowTest, StartsEmptyWithTheFocusInTheClearTextBox) {
     EXPECT_EQ(window->objectName(), "ravlo");

@@ -1,6 +1,7 @@
 // The text box on its own: editing with keys, mouse and input methods keeps
 // the exact text and the line index right, and a huge text stays usable.
 
+#include "tests/support/main_window_fixture.h"
 #include "ui/textbox.h"
 
 #include <QApplication>
@@ -19,14 +20,7 @@ namespace {
 
 using LineBreak = CodeTextBox::LineBreak;
 
-void Type(QWidget* widget, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QApplication::sendEvent(widget, &release);
-    }
-}
+using testing::Type;
 
 // The line starts of a text as a box of that line break reads them.
 std::vector<qsizetype> ExpectedStarts(const QString& text, LineBreak lineBreak) {
