@@ -37,9 +37,9 @@ QT_PREFIX=$CACHE/qt-$QT_VERSION-$KEY
 log() { printf '[build-windows %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }
 
 install_deps() {
-    bash scripts/install-deps.sh cmake ninja-build perl dpkg-dev qt6-base-dev qt6-base-dev-tools \
-        googletest g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
-        wine64 wine xvfb x11-xkb-utils xdotool fonts-dejavu-core qt6-translations-l10n
+    bash scripts/install-deps.sh @program perl dpkg-dev qt6-base-dev-tools googletest \
+        g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
+        wine64 wine xvfb x11-xkb-utils xdotool
 }
 
 # apt-get source needs a deb-src entry; add one for the mirror already in use.

@@ -1,11 +1,28 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named on the command line that are not
 # installed yet. Runs apt-get update only when something is missing.
+#
+# Two names stand for sets, so that every script asks for the same:
+#   @program  what building and running the program needs (Qt, its Swedish
+#             translation, the fonts the windows are drawn with)
+#   @tests    what the test suites need besides (GoogleTest, Google Benchmark,
+#             an X server and the tools that drive it)
 set -euo pipefail
 
+program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+    fonts-dejavu-core fonts-liberation2)
+tests=(libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool)
+
 missing=()
-for pkg in "$@"; do
-    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+for name in "$@"; do
+    case $name in
+    @program) pkgs=("${program[@]}") ;;
+    @tests) pkgs=("${tests[@]}") ;;
+    *) pkgs=("$name") ;;
+    esac
+    for pkg in "${pkgs[@]}"; do
+        dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+    done
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -14,8 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
 
-bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins fonts-liberation2 \
-    dpkg-dev file librsvg2-bin
+bash scripts/install-deps.sh @program dpkg-dev file librsvg2-bin
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANA_BUILD_GUI=ON \
     -DTOLVANA_BUILD_TESTS=OFF -DTOLVANA_BUILD_BENCHMARKS=OFF -DTOLVANA_BUILD_FUZZERS=OFF \

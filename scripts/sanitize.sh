@@ -15,9 +15,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 BUILD_DIR=${BUILD_DIR:-build-sanitize}
 JOBS=${JOBS:-$(nproc)}
 
-bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
-    fonts-dejavu-core fonts-liberation2 \
-    libgtest-dev xvfb x11-xkb-utils xdotool
+bash scripts/install-deps.sh @program @tests
 
 # The options hold for the test discovery at build time as well as for ctest.
 # Leaks in the system libraries that Qt loads (fonts, dynamic loading) are not

@@ -14,8 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-test}
 
-bash scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n \
-    fonts-dejavu-core fonts-liberation2 libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool
+bash scripts/install-deps.sh @program @tests
 
 if [ "${TOLVANA_QUICK:-0}" != 1 ]; then
     bash scripts/fuzz.sh
