@@ -11,6 +11,7 @@
 # The package is BUILD_DIR/tolvana_<version>_<arch>.deb (BUILD_DIR defaults
 # to build-package).
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/xsession.sh"
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
 
@@ -112,14 +113,11 @@ clear=$(printf 'Hej då' | /usr/bin/tolvana-cipher kryptera -d , | /usr/bin/tolv
 
 # The installed program in an X window, given the cipher file as a desktop's
 # file manager gives it.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
+start_xvfb || fail "Xvfb did not start"
+export QT_QPA_PLATFORM=xcb
 /usr/bin/tolvana "$crp" >"$work/program.log" 2>&1 &
 program_pid=$!
-if timeout 20 xdotool search --sync --onlyvisible --name '^Olmira$' >/dev/null 2>&1; then
+if find_window Olmira 20 >/dev/null; then
     pass "the installed program shows its window \"Olmira\""
 else
     fail "the installed program showed no window \"Olmira\""; cat "$work/program.log" >&2

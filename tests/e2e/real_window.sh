@@ -7,6 +7,7 @@
 #
 # Usage: real_window.sh PATH-TO-PROGRAM
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 program=$(realpath "$1")
 work=$(mktemp -d)
@@ -43,13 +44,7 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset QT_QPA_PLATFORMTHEME XDG_CURRENT_DESKTOP DESKTOP_SESSION GNOME_DESKTOP_SESSION_ID KDE_FULL_SESSION
 export QT_QPA_PLATFORM=xcb
 
-# -noreset: the server must outlive the first program, its last client.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb || fail "Xvfb did not start"
 # A Swedish keyboard has å, ä and ö on keys of their own. xdotool types a
 # letter that has no key by mapping one for a moment, and a busy program may
 # read that key after the mapping is gone, losing the letter.
@@ -58,7 +53,7 @@ setxkbmap se || fail "setxkbmap se"
 # Waits for a window with exactly this title and gives it the keyboard.
 window() {
     local id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n1) ||
+    id=$(find_window "$1" 20) ||
         fail "no window \"$1\""
     xdotool windowfocus --sync "$id"
     echo "$id"

@@ -8,6 +8,7 @@
 #
 # Usage: real_window_wine.sh PATH-TO-tolvana.exe PATH-TO-wine-run.sh
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 program=$(realpath "$1")
 wine_run=$(realpath "$2")
@@ -50,19 +51,14 @@ mkdir -p "$work/files"
 # The point as decimal separator, as in the Linux test's expected bytes.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb || fail "Xvfb did not start"
 # A Swedish keyboard has å, ä and ö on keys of their own; Wine reads the
 # layout when it starts.
 setxkbmap se || fail "setxkbmap se"
 
 window() {
     local id
-    id=$(timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n1) ||
+    id=$(find_window "$1" 60) ||
         fail "no window \"$1\""
     xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
     echo "$id"
