@@ -275,8 +275,14 @@ void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 void CodeTextBox::setContent(Content content) {
     // Accessibility tools hear of a new text as one change of the whole.
     QString oldShown;
-    const bool report = TextBoxAccessibilityListens();
-    if (report) oldShown = toPlainText();
+    bool report = TextBoxAccessibilityListens();
+    if (report) {
+        try {
+            oldShown = toPlainText();
+        } catch (const std::bad_alloc&) {
+            report = false;
+        }
+    }
     content_ = std::move(content);
     if (content_.widths != widths_) {
         content_.widest = preparer()(content_.text).widest;
@@ -292,8 +298,11 @@ void CodeTextBox::setContent(Content content) {
     updateScrollBars();
     viewport()->update();
     if (report) {
-        QAccessibleTextUpdateEvent event(this, 0, oldShown, toPlainText());
-        ReportTextBoxAccessibility(event);
+        try {
+            QAccessibleTextUpdateEvent event(this, 0, oldShown, toPlainText());
+            ReportTextBoxAccessibility(event);
+        } catch (const std::bad_alloc&) {
+        }
     }
     reportCaret();
 }
@@ -539,28 +548,35 @@ void CodeTextBox::apply(qsizetype from, qsizetype to, const QString& text) {
     }
     content_.text.replace(from, to - from, text);
     reindex(from, to, from + text.size());
+    // The text has changed now: an event that finds no memory is dropped,
+    // so that the edit is still recorded whole.
     if (report) {
-        QString newShown = shownText(reportFrom, reportTo + text.size() - (to - from));
-        // Only what differs is reported.
-        qsizetype same = 0;
-        while (same < oldShown.size() && same < newShown.size() && oldShown[same] == newShown[same])
-            ++same;
-        qsizetype sameEnd = 0;
-        while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
-               oldShown[oldShown.size() - 1 - sameEnd] == newShown[newShown.size() - 1 - sameEnd])
-            ++sameEnd;
-        oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
-        newShown = newShown.mid(same, newShown.size() - same - sameEnd);
-        const int position = static_cast<int>(shownFrom + same);
-        if (oldShown.isEmpty() && !newShown.isEmpty()) {
-            QAccessibleTextInsertEvent event(this, position, newShown);
-            ReportTextBoxAccessibility(event);
-        } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
-            QAccessibleTextRemoveEvent event(this, position, oldShown);
-            ReportTextBoxAccessibility(event);
-        } else if (!oldShown.isEmpty()) {
-            QAccessibleTextUpdateEvent event(this, position, oldShown, newShown);
-            ReportTextBoxAccessibility(event);
+        try {
+            QString newShown = shownText(reportFrom, reportTo + text.size() - (to - from));
+            // Only what differs is reported.
+            qsizetype same = 0;
+            while (same < oldShown.size() && same < newShown.size() &&
+                   oldShown[same] == newShown[same])
+                ++same;
+            qsizetype sameEnd = 0;
+            while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
+                   oldShown[oldShown.size() - 1 - sameEnd] ==
+                       newShown[newShown.size() - 1 - sameEnd])
+                ++sameEnd;
+            oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
+            newShown = newShown.mid(same, newShown.size() - same - sameEnd);
+            const int position = static_cast<int>(shownFrom + same);
+            if (oldShown.isEmpty() && !newShown.isEmpty()) {
+                QAccessibleTextInsertEvent event(this, position, newShown);
+                ReportTextBoxAccessibility(event);
+            } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
+                QAccessibleTextRemoveEvent event(this, position, oldShown);
+                ReportTextBoxAccessibility(event);
+            } else if (!oldShown.isEmpty()) {
+                QAccessibleTextUpdateEvent event(this, position, oldShown, newShown);
+                ReportTextBoxAccessibility(event);
+            }
+        } catch (const std::bad_alloc&) {
         }
     }
     const qsizetype firstLine = lineOf(from);
