@@ -1,6 +1,7 @@
 #include "ui/textbox.h"
 
 #include "ui/codepage.h"
+#include "ui/textbox_accessible.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -254,6 +255,8 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
     refreshWidths();
     content_.widths = widths_;
     updateScrollBars();
+    InstallTextBoxAccessibility();
+    ForgetPlainAccessibility(this);
 }
 
 CodeTextBox::~CodeTextBox() = default;
@@ -270,6 +273,16 @@ void CodeTextBox::refreshWidths() {
 void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 
 void CodeTextBox::setContent(Content content) {
+    // Accessibility tools hear of a new text as one change of the whole.
+    QString oldShown;
+    bool report = TextBoxAccessibilityListens();
+    if (report) {
+        try {
+            oldShown = toPlainText();
+        } catch (const std::bad_alloc&) {
+            report = false;
+        }
+    }
     content_ = std::move(content);
     if (content_.widths != widths_) {
         content_.widest = preparer()(content_.text).widest;
@@ -284,6 +297,14 @@ void CodeTextBox::setContent(Content content) {
     horizontalScrollBar()->setValue(0);
     updateScrollBars();
     viewport()->update();
+    if (report) {
+        try {
+            QAccessibleTextUpdateEvent event(this, 0, oldShown, toPlainText());
+            ReportTextBoxAccessibility(event);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    reportCaret();
 }
 
 QString CodeTextBox::breakText() const {
@@ -337,6 +358,44 @@ QString CodeTextBox::pasted(const QString& text) const {
         lines.replace(lineBreak, u'\n');
     if (lineBreak_ == LineBreak::CrLf) lines.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return lines;
+}
+
+// ---------------------------------------------------------------------------
+// Shown positions
+
+qsizetype CodeTextBox::shownLength() const {
+    return content_.text.size() - (lineCount() - 1) * (breakLength() - 1);
+}
+
+qsizetype CodeTextBox::shownOffset(qsizetype position) const {
+    position = std::clamp<qsizetype>(position, 0, content_.text.size());
+    if (breakLength() == 1) return position;
+    // Each line break before the line counts one character less.
+    return position - lineOf(position);
+}
+
+qsizetype CodeTextBox::positionOfShown(qsizetype offset) const {
+    offset = std::clamp<qsizetype>(offset, 0, shownLength());
+    if (breakLength() == 1) return offset;
+    // Line `line` starts at shown offset lineStarts[line] - line, which grows
+    // with the line: the last line starting at or before the offset holds it.
+    const auto& starts = content_.lineStarts;
+    qsizetype low = 0;
+    qsizetype high = lineCount();
+    while (high - low > 1) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (starts[static_cast<std::size_t>(middle)] - middle <= offset)
+            low = middle;
+        else
+            high = middle;
+    }
+    return offset + low;
+}
+
+QString CodeTextBox::shownText(qsizetype from, qsizetype to) const {
+    from = std::clamp<qsizetype>(from, 0, content_.text.size());
+    to = std::clamp<qsizetype>(to, from, content_.text.size());
+    return ToDisplay(content_.text.mid(from, to - from), lineBreak_);
 }
 
 // ---------------------------------------------------------------------------
@@ -470,8 +529,56 @@ void CodeTextBox::apply(qsizetype from, qsizetype to, const QString& text) {
     const qsizetype newBreaks = text.count(QChar(u'\n'));
     content_.lineStarts.reserve(content_.lineStarts.size() + static_cast<std::size_t>(newBreaks) +
                                 2);
+    // In a CR LF box a CR and an LF that meet at the edge of the change may
+    // join into a line break or part, so what is reported as changed takes
+    // in the characters on either side that could.
+    const bool report = TextBoxAccessibilityListens();
+    qsizetype reportFrom = from;
+    qsizetype reportTo = to;
+    qsizetype shownFrom = 0;
+    QString oldShown;
+    if (report) {
+        const QString& old = content_.text;
+        if (breakLength() == 2) {
+            if (reportFrom > 0 && old[reportFrom - 1] == u'\r') --reportFrom;
+            if (reportTo < old.size() && old[reportTo] == u'\n') ++reportTo;
+        }
+        shownFrom = shownOffset(reportFrom);
+        oldShown = shownText(reportFrom, reportTo);
+    }
     content_.text.replace(from, to - from, text);
     reindex(from, to, from + text.size());
+    // The text has changed now: an event that finds no memory is dropped,
+    // so that the edit is still recorded whole.
+    if (report) {
+        try {
+            QString newShown = shownText(reportFrom, reportTo + text.size() - (to - from));
+            // Only what differs is reported.
+            qsizetype same = 0;
+            while (same < oldShown.size() && same < newShown.size() &&
+                   oldShown[same] == newShown[same])
+                ++same;
+            qsizetype sameEnd = 0;
+            while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
+                   oldShown[oldShown.size() - 1 - sameEnd] ==
+                       newShown[newShown.size() - 1 - sameEnd])
+                ++sameEnd;
+            oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
+            newShown = newShown.mid(same, newShown.size() - same - sameEnd);
+            const int position = static_cast<int>(shownFrom + same);
+            if (oldShown.isEmpty() && !newShown.isEmpty()) {
+                QAccessibleTextInsertEvent event(this, position, newShown);
+                ReportTextBoxAccessibility(event);
+            } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
+                QAccessibleTextRemoveEvent event(this, position, oldShown);
+                ReportTextBoxAccessibility(event);
+            } else if (!oldShown.isEmpty()) {
+                QAccessibleTextUpdateEvent event(this, position, oldShown, newShown);
+                ReportTextBoxAccessibility(event);
+            }
+        } catch (const std::bad_alloc&) {
+        }
+    }
     const qsizetype firstLine = lineOf(from);
     const qsizetype lastLine = lineOf(from + text.size());
     for (qsizetype line = firstLine; line <= lastLine; ++line)
@@ -496,6 +603,7 @@ void CodeTextBox::replace(qsizetype from, qsizetype to, const QString& text, boo
     wantedX_ = -1;
     lastWasTyping_ = mergeTyping;
     ensureCaretVisible();
+    reportCaret();
 }
 
 void CodeTextBox::insertTyped(const QString& text, bool mergeTyping) {
@@ -516,6 +624,7 @@ void CodeTextBox::undo() {
         undo_.pop_back();
         lastWasTyping_ = false;
         ensureCaretVisible();
+        reportCaret();
     });
 }
 
@@ -530,6 +639,7 @@ void CodeTextBox::redo() {
         redo_.pop_back();
         lastWasTyping_ = false;
         ensureCaretVisible();
+        reportCaret();
     });
 }
 
@@ -542,6 +652,7 @@ void CodeTextBox::selectAll() {
     caret_ = content_.text.size();
     lastWasTyping_ = false;
     viewport()->update();
+    reportCaret();
 }
 
 void CodeTextBox::setCursorPosition(qsizetype position) {
@@ -576,6 +687,28 @@ void CodeTextBox::moveCaret(qsizetype position, bool select, bool keepColumn) {
     lastWasTyping_ = false;
     ensureCaretVisible();
     viewport()->update();
+    reportCaret();
+}
+
+void CodeTextBox::reportCaret() {
+    const qsizetype oldCaret = reportedCaret_;
+    const qsizetype oldFrom = std::min(reportedAnchor_, reportedCaret_);
+    const qsizetype oldTo = std::max(reportedAnchor_, reportedCaret_);
+    reportedCaret_ = caret_;
+    reportedAnchor_ = anchor_;
+    if (!TextBoxAccessibilityListens()) return;
+    const bool hadSelection = oldFrom != oldTo;
+    const bool hasSelection = caret_ != anchor_;
+    if ((hadSelection || hasSelection) &&
+        (oldFrom != selectionStart() || oldTo != selectionEnd())) {
+        QAccessibleTextSelectionEvent event(this, static_cast<int>(shownOffset(selectionStart())),
+                                            static_cast<int>(shownOffset(selectionEnd())));
+        event.setCursorPosition(static_cast<int>(shownOffset(caret_)));
+        ReportTextBoxAccessibility(event);
+    } else if (oldCaret != caret_) {
+        QAccessibleTextCursorEvent event(this, static_cast<int>(shownOffset(caret_)));
+        ReportTextBoxAccessibility(event);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -596,15 +729,26 @@ void CodeTextBox::updateScrollBars() {
     horizontal->setSingleStep(20);
 }
 
-void CodeTextBox::ensureCaretVisible() {
-    const qsizetype line = lineOf(caret_);
+QRectF CodeTextBox::characterCell(qsizetype position) const {
+    const qsizetype line = lineOf(position);
+    const double x = xOf(position);
+    double width = widths_->fallback / 2; // a line break or the end of the text
+    if (position < lineEnd(line)) width = widths_->Step(x, content_.text[position].unicode()) - x;
+    const double left = kLeftMargin + x - horizontalScrollBar()->value();
+    const double top =
+        kTopMargin + static_cast<double>(line - verticalScrollBar()->value()) * lineHeight();
+    return QRectF(left, top, std::max(1.0, width), lineHeight());
+}
+
+void CodeTextBox::ensureVisible(qsizetype position) {
+    const qsizetype line = lineOf(position);
     QScrollBar* vertical = verticalScrollBar();
     const qsizetype rows = visibleLines();
     if (line < vertical->value())
         vertical->setValue(static_cast<int>(line));
     else if (line >= vertical->value() + rows)
         vertical->setValue(static_cast<int>(line - rows + 1));
-    const double x = xOf(caret_);
+    const double x = xOf(position);
     QScrollBar* horizontal = horizontalScrollBar();
     const int width = viewport()->width() - kLeftMargin - 4;
     if (x < horizontal->value())

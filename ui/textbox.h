@@ -87,6 +87,16 @@ public:
     // U+2029) becomes a line break of the box; all else is kept as it is.
     QString pasted(const QString& text) const;
 
+    // Positions as the box shows them: in a CR LF box each line break is one
+    // shown "\n", everywhere else a shown character is a character of the
+    // text. Accessibility tools count in these; each takes only a look-up in
+    // the line index.
+    qsizetype shownLength() const;
+    qsizetype shownOffset(qsizetype position) const;
+    qsizetype positionOfShown(qsizetype offset) const;
+    // The shown text from one text position to another.
+    QString shownText(qsizetype from, qsizetype to) const;
+
 public slots:
     void copy();
     void cut();
@@ -110,6 +120,8 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    friend class CodeTextBoxAccessible;
+
     struct Edit {
         qsizetype position = 0;
         QString removed;
@@ -138,7 +150,12 @@ private:
     void reindex(qsizetype from, qsizetype oldEnd, qsizetype newEnd);
     void refreshWidths();
     void updateScrollBars();
-    void ensureCaretVisible();
+    void ensureCaretVisible() { ensureVisible(caret_); }
+    void ensureVisible(qsizetype position);
+    // Where a character is drawn, in viewport coordinates.
+    QRectF characterCell(qsizetype position) const;
+    // Tells accessibility tools of a moved caret or a changed selection.
+    void reportCaret();
     qsizetype selectionStart() const { return std::min(anchor_, caret_); }
     qsizetype selectionEnd() const { return std::max(anchor_, caret_); }
 
@@ -151,6 +168,9 @@ private:
     std::vector<Edit> undo_;
     std::vector<Edit> redo_;
     bool lastWasTyping_ = false;
+    // The caret and anchor accessibility tools last heard of.
+    qsizetype reportedCaret_ = 0;
+    qsizetype reportedAnchor_ = 0;
 };
 
 } // namespace tolvana::ui
