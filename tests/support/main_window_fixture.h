@@ -59,4 +59,28 @@ protected:
     std::unique_ptr<ui::MainWindow> window;
 };
 
+// A text box of its own, shown and with the focus, for each kind of line
+// break the test is run with.
+class TextBoxFixture : public ::testing::TestWithParam<ui::CodeTextBox::LineBreak> {
+protected:
+    void SetUp() override {
+        box = std::make_unique<ui::CodeTextBox>(GetParam());
+        box->resize(350, 105);
+        box->show();
+        box->activateWindow();
+        box->setFocus();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    }
+
+    // The box's own line break.
+    QString br() const {
+        return GetParam() == ui::CodeTextBox::LineBreak::CrLf ? QStringLiteral("\r\n") : "\n";
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(box.get(), k, modifiers);
+    }
+
+    std::unique_ptr<ui::CodeTextBox> box;
+};
+
 } // namespace tolvana::testing

@@ -75,15 +75,11 @@ void Record(QAccessibleEvent* event) {
     HeardEvents().push_back(heard);
 }
 
-class AccessibleTextBoxTest : public ::testing::TestWithParam<LineBreak> {
+class AccessibleTextBoxTest : public testing::TextBoxFixture {
 protected:
     void SetUp() override {
-        box = std::make_unique<CodeTextBox>(GetParam());
-        box->resize(350, 105);
-        box->show();
-        box->activateWindow();
-        box->setFocus();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+        TextBoxFixture::SetUp();
+        if (HasFatalFailure()) return;
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box.get());
         ASSERT_NE(accessible, nullptr);
         iface = accessible;
@@ -94,11 +90,7 @@ protected:
     }
     void TearDown() override { stopListening(); }
 
-    QString br() const { return GetParam() == LineBreak::CrLf ? QStringLiteral("\r\n") : "\n"; }
     QString all() const { return text->text(0, text->characterCount()); }
-    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(box.get(), k, modifiers);
-    }
 
     void listen() {
         HeardEvents().clear();
@@ -125,7 +117,6 @@ protected:
         return nullptr;
     }
 
-    std::unique_ptr<CodeTextBox> box;
     QAccessibleInterface* iface = nullptr;
     QAccessibleTextInterface* text = nullptr;
     QAccessibleEditableTextInterface* editable = nullptr;

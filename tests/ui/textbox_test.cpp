@@ -37,23 +37,7 @@ std::vector<qsizetype> Starts(const CodeTextBox& box) {
     return starts;
 }
 
-class TextBoxTest : public ::testing::TestWithParam<LineBreak> {
-protected:
-    void SetUp() override {
-        box = std::make_unique<CodeTextBox>(GetParam());
-        box->resize(350, 105);
-        box->show();
-        box->activateWindow();
-        box->setFocus();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
-    }
-    QString br() const { return GetParam() == LineBreak::CrLf ? QStringLiteral("\r\n") : "\n"; }
-    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(box.get(), k, modifiers);
-    }
-
-    std::unique_ptr<CodeTextBox> box;
-};
+using TextBoxTest = testing::TextBoxFixture;
 
 TEST_P(TextBoxTest, TypingEnterAndDeletingKeepTheBoxsLineBreaksWhole) {
     Type(box.get(), QStringLiteral("ab"));
