@@ -1,11 +1,11 @@
 // Starts the program: the application object, the command line, the start-up
 // lock and the main window with the files named on the command line.
 
-#include "ui/commandline.h"
-#include "ui/designfont.h"
-#include "ui/dialogs.h"
-#include "ui/startup.h"
-#include "ui/translations.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/forms/commandline.h"
+#include "ui/forms/startup.h"
+#include "ui/texts/designfont.h"
+#include "ui/texts/translations.h"
 
 #include <QApplication>
 

@@ -15,10 +15,10 @@
 
 #include "cipher/cipher.h"
 #include "storage/files.h"
-#include "ui/codepage.h"
-#include "ui/designfont.h"
-#include "ui/mainwindow.h"
-#include "ui/textbox.h"
+#include "ui/forms/mainwindow.h"
+#include "ui/textbox/textbox.h"
+#include "ui/texts/codepage.h"
+#include "ui/texts/designfont.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // itself uses it, where the five bytes that name no letter (0x81, 0x8D, 0x8F,
 // 0x90, 0x9D) stand for the control characters of the same value. So every
 // code 0-255 is a character, and the conversion is exact both ways. This is
-// the one table of the program; the windows use it through ui/codepage.h.
+// the one table of the program; the windows use it through ui/texts/codepage.h.
 
 #include <array>
 #include <cstdint>

@@ -4,12 +4,12 @@
 // logical pixels, but the glyphs are hinted and rounded at device pixels, so
 // a text that just fits at one scale can be cut at another.
 
-#include "tests/about/fake_system.h"
+#include "tests/support/fake_system.h"
 #include "tests/support/scripted_dialogs.h"
-#include "ui/aboutwindow.h"
-#include "ui/designfont.h"
-#include "ui/helpwindow.h"
-#include "ui/mainwindow.h"
+#include "ui/forms/aboutwindow.h"
+#include "ui/forms/helpwindow.h"
+#include "ui/forms/mainwindow.h"
+#include "ui/texts/designfont.h"
 
 #include <QApplication>
 #include <QFontInfo>

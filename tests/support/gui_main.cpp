@@ -2,7 +2,7 @@
 // platform unless the caller chose another one, with the program's font, then
 // GoogleTest.
 
-#include "ui/designfont.h"
+#include "ui/texts/designfont.h"
 
 #include <QApplication>
 

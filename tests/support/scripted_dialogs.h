@@ -4,7 +4,7 @@
 // beforehand and records every box and dialog that the program asked for. An
 // interaction without a prepared answer fails the test and answers "Cancel".
 
-#include "ui/dialogs.h"
+#include "ui/dialogs/dialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The Windows registry as GetKeyValue reads it, on a key of the test's own
 // under HKEY_CURRENT_USER.
 
-#include "ui/registry_win.h"
-#include "ui/sysinfo.h"
+#include "ui/platform/registry_win.h"
+#include "ui/platform/sysinfo.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,12 @@
 // in the user's folders. Their test program runs alone.
 
 #include "tests/support/scripted_dialogs.h"
-#include "ui/passwordplaces.h"
-#include "ui/secondarywindows.h"
-#include "ui/startup.h"
-#include "ui/storagemessages.h"
+#include "ui/forms/secondarywindows.h"
+#include "ui/forms/startup.h"
+#include "ui/platform/nativepath.h"
+#include "ui/platform/passwordplaces.h"
+#include "ui/platform/systemtools.h"
+#include "ui/texts/storagemessages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,0 +1,448 @@
+#include "tests/support/scripted_dialogs.h"
+#include "ui/forms/mainwindow.h"
+#include "ui/forms/startup.h"
+#include "ui/textbox/textbox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace tolvana::ui {
+namespace {
+
+using testing::ScriptedDialogs;
+using Kind = FileRequest::Kind;
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class WindowWithFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        files = {path("numberone").toStdString(), path("id").toStdString()};
+    }
+
+    void open(char decimal = ',') {
+        Services services{dialogs, [decimal] { return decimal; }, files};
+        window = StartProgram(std::move(services));
+        ASSERT_NE(window, nullptr);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    QString path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+    CodeTextBox* clear() const { return window->clearTextBox(); }
+    CodeTextBox* cipher() const { return window->cipherTextBox(); }
+    void choose(const char* item) {
+        window->findChild<QAction*>(QString::fromUtf8(item))->trigger();
+    }
+    void press(const char* button) {
+        QTest::mouseClick(window->findChild<QPushButton*>(QString::fromUtf8(button)),
+                          Qt::LeftButton);
+    }
+
+    QTemporaryDir folder;
+    storage::PasswordFiles files;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
+};
+
+class FileCommands : public WindowWithFiles {
+protected:
+    void SetUp() override {
+        WindowWithFiles::SetUp();
+        open();
+    }
+};
+
+TEST_F(FileCommands, EachCommandAsksForItsOwnDialog) {
+    dialogs.fileAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    choose("chopen");
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    const std::vector<FileRequest> expected = {
+        {Kind::Open, "ladda en krypterad fil", "*.crp", "Krypterat|*.crp", 1},
+        {Kind::Open, "ladda en Okrypterad fil", "*.txt", "*.txt;", 1},
+        {Kind::Save, "Spara som", "*.crp", "Krypterat|*.crp", 1},
+    };
+    EXPECT_EQ(dialogs.fileRequests, expected);
+}
+
+TEST_F(FileCommands, CancelChangesNothingAndSaysNothing) {
+    clear()->setText("klartext");
+    cipher()->setText("\n153");
+    dialogs.fileAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    choose("open");
+    choose("chopen");
+    choose("save");
+    EXPECT_EQ(dialogs.fileRequests.size(), 3u);
+    EXPECT_EQ(clear()->text(), "klartext");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"numberone"}));
+}
+
+TEST_F(FileCommands, SavedCipherTextOpensAndDecodesUnchanged) {
+    clear()->setText(QStringLiteral("abc"));
+    press("KKnapKryptera");
+    dialogs.fileAnswers = {path("abc.crp")};
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadAll(path("abc.crp")), QByteArray("\"\n153\n154,5\n156\"\r\n"));
+
+    cipher()->setText({});
+    dialogs.fileAnswers = {path("abc.crp")};
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
+    press("KKnappDekryptera");
+    EXPECT_EQ(clear()->text(), "abc");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, CodePageLettersAreSavedAsSingleBytes) {
+    cipher()->setText(QStringLiteral("å\n€"));
+    dialogs.fileAnswers = {path("letters.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("letters.crp")), QByteArray("\"\xE5\n\x80\"\r\n"));
+    cipher()->setText({});
+    dialogs.fileAnswers = {path("letters.crp")};
+    choose("open");
+    EXPECT_EQ(cipher()->text(), QStringLiteral("å\n€"));
+}
+
+TEST_F(FileCommands, EmptyCipherTextMakesAFourByteFile) {
+    dialogs.fileAnswers = {path("empty.crp"), path("empty.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("empty.crp")), QByteArray("\"\"\r\n"));
+    cipher()->setText("\n153");
+    choose("open");
+    EXPECT_TRUE(cipher()->text().isEmpty());
+}
+
+TEST_F(FileCommands, OpenTakesOnlyTheFirstFieldAndIgnoresEmptyOrMissingFiles) {
+    WriteAll(path("lines.crp"), "\"\n153\"\r\n\"\n156\"\r\n");
+    WriteAll(path("nothing.crp"), "");
+    dialogs.fileAnswers = {path("lines.crp"), path("nothing.crp"), path("missing.crp")};
+    choose("open");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    choose("open");
+    choose("open");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
+    WriteAll(path("words.txt"), "one, two\r\nthree\r\n");
+    WriteAll(path("unix.txt"), "first\nsecond\n");
+    WriteAll(path("saved.txt"), "\"\n153\n154,5\"\r\n");
+    WriteAll(path("empty.txt"), "");
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("empty.txt"), path("words.txt"), path("unix.txt"),
+                           path("saved.txt")};
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "before");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "onetwothree");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "firstsecond");
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "\n153\n154,5");
+    EXPECT_EQ(cipher()->text(), "\n9");
+}
+
+// A file beyond what a box takes is refused before it is read, with its size
+// and the maximum; a sparse file makes 30 GB cheap.
+TEST_F(FileCommands, FilesTooLargeForABoxAreRefusedWithTheirSize) {
+    for (const char* name : {"huge.crp", "huge.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{30} << 30));
+    }
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("huge.crp"), path("huge.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    // Cipher text is about six times its clear text, so a text file is held
+    // to an eighth of a cipher file's maximum.
+    const char* maxima[] = {"högst 128 MB kan läsas in", "högst 16 MB kan läsas in"};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const QString& text = dialogs.messages[i].text;
+        EXPECT_TRUE(text.contains(QStringLiteral("är 30 GB stor, och ") + maxima[i]))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(u"huge.")) << text.toStdString();
+    }
+}
+
+// The text file's maximum is the smaller: a 17 MB text file is refused while a
+// 17 MB cipher file is read.
+TEST_F(FileCommands, TextFilesHaveTheSmallerMaximum) {
+    for (const char* name : {"big.crp", "big.txt"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.write("\"\n9\"\r\n") > 0);
+        ASSERT_TRUE(file.resize(qint64{17} << 20));
+    }
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("big.crp"), path("big.txt")};
+    choose("open");
+    choose("chopen");
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(u"big.txt"));
+}
+
+// A text file is read as the text it holds, whatever the editor saved it as;
+// the fields are then split as ever.
+TEST_F(FileCommands, ImportReadsUtf8Utf16AndCodePageFiles) {
+    const QString words = QStringLiteral("Hej Åsa, räksmörgås €\r\n");
+    const QByteArray utf16le =
+        QByteArray("\xFF\xFE") +
+        QByteArray(reinterpret_cast<const char*>(words.utf16()), words.size() * 2);
+    QByteArray utf16be = "\xFE\xFF";
+    for (QChar c : words) {
+        utf16be += char(c.unicode() >> 8);
+        utf16be += char(c.unicode() & 0xFF);
+    }
+    const std::pair<const char*, QByteArray> files[] = {
+        {"utf8.txt", words.toUtf8()},
+        {"bom.txt", "\xEF\xBB\xBF" + words.toUtf8()},
+        {"utf16le.txt", utf16le},
+        {"utf16be.txt", utf16be},
+        {"cp1252.txt", "Hej \xC5sa, r\xE4ksm\xF6rg\xE5s \x80\r\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteAll(path(name), bytes);
+        clear()->setText("before");
+        dialogs.fileAnswers = {path(name)};
+        choose("chopen");
+        EXPECT_EQ(clear()->text(), QStringLiteral("Hej Åsaräksmörgås €"));
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommands, ImportRefusesACharacterWithoutACode) {
+    WriteAll(path("polish.txt"), QStringLiteral("Dzie\u0144\r\nbry\r\nw \u0141odzi").toUtf8());
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("polish.txt")};
+    choose("chopen");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 kan inte läsas in: tecknet \"ń\" (U+0144) på rad 1 finns "
+                             "inte i teckentabellen.")
+                  .arg(path("polish.txt")));
+}
+
+TEST_F(FileCommands, TextThatCouldNotBeReadBackIsNotSaved) {
+    for (const QString& text : {QStringLiteral("\n153\"\n156"), QStringLiteral("\n153\n→")}) {
+        cipher()->setText(text);
+        dialogs.messages.clear();
+        choose("save");
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("Den krypterade texten sparades inte"));
+    }
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"numberone"}));
+}
+
+TEST_F(FileCommands, SaveIntoAMissingFolderSaysSo) {
+    cipher()->setText("\n153");
+    dialogs.fileAnswers = {path("no/such/folder/x.crp")};
+    choose("save");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    // No earlier file: nothing is said about one.
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: filen eller mappen finns inte.")
+                  .arg(path("no/such/folder/x.crp")));
+}
+
+// A file made read-only is not replaced (not even by the super-user that runs
+// the tests), and the message says why in Swedish.
+TEST_F(FileCommands, AReadOnlyFileIsNotReplaced) {
+    const QByteArray old = "\"\n153\"\r\n";
+    WriteAll(path("locked.crp"), old);
+    ASSERT_TRUE(QFile::setPermissions(path("locked.crp"), QFile::ReadOwner | QFile::ReadGroup));
+    cipher()->setText("\n156");
+    dialogs.fileAnswers = {path("locked.crp")};
+    choose("save");
+    EXPECT_EQ(ReadAll(path("locked.crp")), old);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 sparades inte: behörighet saknas.\n\nEn tidigare fil med "
+                             "samma namn är oförändrad.")
+                  .arg(path("locked.crp")));
+}
+
+TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
+    const QByteArray old = "\"\n153\"\r\n";
+    WriteAll(path("keep.crp"), old);
+    cipher()->setText(QString(200'000, u'9'));
+
+    // Files may not grow past 4 KiB while the save runs, so its write fails.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs.fileAnswers = {path("keep.crp")};
+    choose("save");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(ReadAll(path("keep.crp")), old);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"keep.crp", "numberone"}));
+}
+
+class StartupLock : public WindowWithFiles {};
+
+TEST_F(StartupLock, WithoutFlagFileStartsAndCreatesAnEmptyOne) {
+    open();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
+    EXPECT_FALSE(QFile::exists(path("id")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+TEST_F(StartupLock, AFlagFileThatCannotBeMadeMeansNoPassword) {
+    files.flagPath = path("no-such-folder/numberone").toStdString();
+    open();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(dialogs.inputs.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(StartupLock, NegativeFlagAsksForNothing) {
+    WriteAll(path("numberone"), "\xFF\xFF");
+    WriteAll(path("id"), "\"hemligt\"\r\n");
+    open();
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+TEST_F(StartupLock, AsksAgainUntilTheRightPasswordIsGiven) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    WriteAll(path("id"), "\"Hemligt\"\r\n");
+    dialogs.inputAnswers = {"fel", "hemligt", "Hemligt"};
+    open();
+    ASSERT_EQ(dialogs.inputs.size(), 3u);
+    EXPECT_EQ(dialogs.inputs[0].prompt, "Ange lösenord");
+    EXPECT_EQ(dialogs.inputs[0].title, "Lösenord");
+    EXPECT_EQ(dialogs.inputs[0].defaultText, "Skriv ditt lösen här");
+    for (int i : {1, 2}) {
+        EXPECT_EQ(dialogs.inputs[i].prompt, "Fel lösenord Ange lösenord");
+        EXPECT_EQ(dialogs.inputs[i].title, "Lösenord");
+        EXPECT_EQ(dialogs.inputs[i].defaultText, "Fel lösenordSkriv ditt lösen här");
+    }
+}
+
+TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    WriteAll(path("id"), "\"hemligt\"\r\n");
+    for (const QStringList& answers : {QStringList{""}, QStringList{"fel", ""}}) {
+        dialogs.inputAnswers.assign(answers.begin(), answers.end());
+        EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+        EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
+    }
+}
+
+TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
+    WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
+    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+// A flag file that is there but cannot be read ends the program with a word:
+// the lock is never skipped in silence.
+TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
+    WriteAll(path("id"), "\"pw\"\r\n");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
+                             "inte läsas (det är en mapp). Programmet avslutas.\n\nGör filen "
+                             "läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
+                  .arg(path("numberone")));
+    EXPECT_TRUE(dialogs.inputs.empty());
+}
+
+// "Skapa lösenord" with a flag file that cannot be written: the earlier
+// password stays, and the message says so.
+TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
+    open();
+    WriteAll(path("id"), "\"old\"\r\n");
+    QFile::remove(path("numberone"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
+    dialogs.inputAnswers = {QStringLiteral("nytt")};
+    press("SkapaLosen");
+    EXPECT_EQ(ReadAll(path("id")), QByteArray("\"old\"\r\n"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Lösenordet sparades inte: filen %1 kunde inte skrivas (det är en "
+                             "mapp).\n\nDet tidigare lösenordet gäller som förut: filerna %2 och "
+                             "%1 är oförändrade.")
+                  .arg(path("numberone"), path("id")));
+}
+
+TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
+    open();
+    dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
+    press("SkapaLosen");
+    EXPECT_EQ(dialogs.inputs.back().prompt, "Ange ditt lösen");
+    EXPECT_EQ(dialogs.inputs.back().title, "Ange ditt lösen");
+    EXPECT_EQ(dialogs.inputs.back().defaultText, "");
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray("\x01\x00", 2));
+    EXPECT_EQ(ReadAll(path("id")), QByteArray("\"Hemlis \xE4\"\r\n"));
+    struct stat status {};
+    ASSERT_EQ(::stat(path("id").toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    window.reset();
+
+    dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
+    open();
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {
+    open();
+    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś")};
+    press("SkapaLosen");
+    press("SkapaLosen");
+    press("SkapaLosen");
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
+    EXPECT_FALSE(QFile::exists(path("id")));
+}
+
+} // namespace
+} // namespace tolvana::ui

@@ -1,0 +1,70 @@
+// The help window: its stored text, its design and its focus.
+
+#include "tests/ui/forms/window_fixture.h"
+#include "ui/forms/helpwindow.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace tolvana::testing {
+namespace {
+
+TEST(HelpTextTest, IsTheEightStoredLinesEachEndingInCrLf) {
+    // The trailing blanks of lines 1 and 3 to 7 belong to the text.
+    const char* const lines[] = {
+        "1. Om du har skapat ett lösenord så måste det ",
+        "anges för att öppna progammet",
+        "2. skriv texten i det översta fältet och tryck på ",
+        "knappen kryptera för att erhålla en tolvana ",
+        "3. spata den krypterade filen, sen kan du skicka ",
+        "den via epost eller över nätet. ",
+        "Dom personerna som har samma programm ham ",
+        "öppna dina filer och dekryptera dessa",
+    };
+    QString expected;
+    for (const char* line : lines) expected += QString::fromUtf8(line) + QStringLiteral("\r\n");
+    EXPECT_EQ(ui::HelpText(), expected);
+}
+
+using HelpWindowTest = WindowTest;
+
+TEST_F(HelpWindowTest, ShowsTheStoredTextWithFocusInIt) {
+    windows.showHelp();
+    QWidget* help = windows.helpWindow();
+    ASSERT_TRUE(help && activate(help));
+    EXPECT_EQ(help->objectName(), "FRMHELP");
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("HJÄLP"));
+    auto* box = child<QPlainTextEdit>(help, "TxtHelp");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    // Shown with plain line breaks, the text is otherwise the stored one.
+    EXPECT_FALSE(box->toPlainText().contains(u'\r'));
+    EXPECT_EQ(box->toPlainText().replace(u'\n', QStringLiteral("\r\n")), ui::HelpText());
+    EXPECT_FALSE(box->isReadOnly());
+}
+
+TEST_F(HelpWindowTest, ResizableWindowWithAFixedWrappingBox) {
+    windows.showHelp();
+    QWidget* help = windows.helpWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    EXPECT_EQ(help->size(), QSize(312, 206));
+    EXPECT_EQ(help->windowType(), Qt::Window);
+    EXPECT_TRUE(help->windowFlags().testFlags(Qt::WindowMinMaxButtonsHint));
+
+    auto* box = child<QPlainTextEdit>(help, "TxtHelp");
+    ASSERT_NE(box, nullptr);
+    help->resize(500, 400);
+    EXPECT_EQ(box->geometry(), QRect(32, 16, 249, 177));
+
+    // A text far longer and wider than the box wraps and shows no scroll bars.
+    box->setPlainText(QString(300, u'x') + QString(80, u'\n'));
+    QApplication::processEvents();
+    EXPECT_GT(box->document()->firstBlock().layout()->lineCount(), 1);
+    EXPECT_FALSE(box->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
+}
+
+} // namespace
+} // namespace tolvana::testing

@@ -1,0 +1,265 @@
+#include "tests/support/main_window_fixture.h"
+#include "ui/forms/mainwindow.h"
+#include "ui/textbox/textbox.h"
+#include "ui/texts/codepage.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tolvana::ui {
+namespace {
+
+using testing::Type;
+
+QString AllCodes() {
+    std::string codes;
+    for (int c = 0; c < 256; ++c) codes += static_cast<char>(c);
+    return FromCodes(codes);
+}
+
+using MainWindowTest = testing::MainWindowFixture;
+
+TEST_F(MainWindowTest, StartsEmptyWithTheFocusInTheClearTextBox) {
+    EXPECT_EQ(window->objectName(), "ravlo");
+    EXPECT_EQ(window->windowTitle(), "Olmira");
+    EXPECT_EQ(window->centralWidget()->size(), QSize(437, 417)); // 6555 x 6255 twips
+    EXPECT_TRUE(clear()->text().isEmpty());
+    EXPECT_TRUE(cipher()->text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), clear());
+    EXPECT_NE(window->findChild<QObject*>(QStringLiteral("Dialogöppna")), nullptr);
+}
+
+TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
+    struct Control {
+        const char* name;
+        QRect twips;
+        QString text;
+    };
+    const Control controls[] = {
+        {"TextRenText", {480, 600, 5295, 1575}, {}},
+        {"EtikSkrivin1", {1560, 240, 3015, 255}, "Skriv in den text som ska krypteras"},
+        {"TextKrypterad", {480, 2760, 5295, 1575}, {}},
+        {"EtikKrypterad", {1560, 2400, 3015, 255}, QString(18, u' ') + "Texten krypterad"},
+        {"KKnapKryptera", {960, 4440, 1215, 375}, "Kryptera"},
+        {"KKnappDekryptera", {4320, 4440, 1215, 375}, "Dekryptera"},
+        {"SkapaLosen", {2520, 4440, 1335, 375}, "Skapa lösenord"},
+        {"Toolbar1", {0, 0, 6555, 630}, {}},
+    };
+    for (const Control& c : controls) {
+        auto* widget = child<QWidget>(c.name);
+        ASSERT_NE(widget, nullptr);
+        const QRect& t = c.twips;
+        EXPECT_EQ(widget->geometry(),
+                  QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15))
+            << c.name;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            EXPECT_EQ(label->text(), c.text);
+        }
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_EQ(button->text(), c.text);
+            EXPECT_FALSE(button->isDefault());
+            EXPECT_FALSE(button->autoDefault());
+        }
+    }
+    for (CodeTextBox* box : {clear(), cipher()}) {
+        EXPECT_EQ(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_FALSE(box->isReadOnly());
+    }
+}
+
+TEST_F(MainWindowTest, ResizingMovesNothingButTheToolbarWidth) {
+    const QRect before = clear()->geometry();
+    window->resize(window->width() + 200, window->height() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(clear()->geometry(), before);
+    EXPECT_EQ(child<QToolBar>("Toolbar1")->width(), window->centralWidget()->width());
+    EXPECT_EQ(child<QToolBar>("Toolbar1")->height(), 42);
+}
+
+TEST_F(MainWindowTest, TabVisitsBoxesThenButtonsInOrder) {
+    QStringList visited;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited, QStringList({"TextKrypterad", "KKnapKryptera", "KKnappDekryptera",
+                                    "SkapaLosen", "TextRenText"}));
+}
+
+TEST_F(MainWindowTest, MenusHaveTheirItemsInOrderWithoutAccessKeys) {
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "Arkiv ");
+    EXPECT_EQ(menus[0]->menu()->objectName(), "arkiv");
+    EXPECT_EQ(menus[1]->text(), "Hjälp");
+    EXPECT_EQ(menus[1]->menu()->objectName(), "Help");
+
+    QStringList items;
+    for (QAction* menu : menus)
+        for (QAction* item : menu->menu()->actions())
+            items << item->objectName() + "=" + item->text() + "=" + item->shortcut().toString();
+    EXPECT_EQ(items, QStringList({"open=Öppna en krypterad fil=Ctrl+O",
+                                  "chopen=Öppna fil för tolvana=", "save=Spara tolvana=Ctrl+S",
+                                  "closeProg=Avsluta=", "Help2=Hjälp=", "about=Om programmet="}));
+    for (QAction* menu : menus) EXPECT_FALSE(menu->text().contains(u'&'));
+}
+
+TEST_F(MainWindowTest, KrypteraAndDekrypteraMakeTheRoundTrip) {
+    Type(clear(), QStringLiteral("abc"));
+    press("KKnapKryptera");
+    EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
+    EXPECT_EQ(cipher()->toPlainText(), "\n153\n154,5\n156"); // one entry a line
+    EXPECT_TRUE(clear()->text().isEmpty());
+
+    press("KKnappDekryptera");
+    EXPECT_EQ(clear()->text(), "abc");
+    EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
+    press("KKnappDekryptera");
+    EXPECT_EQ(clear()->text(), "abc");
+
+    // An empty clear text empties the cipher box.
+    clear()->setText({});
+    press("KKnapKryptera");
+    EXPECT_TRUE(cipher()->text().isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainWindowTest, WritesTheUsersDecimalSeparator) {
+    start('.');
+    Type(clear(), QStringLiteral("b"));
+    press("KKnapKryptera");
+    EXPECT_EQ(cipher()->text(), "\n154.5");
+}
+
+TEST_F(MainWindowTest, EnterMakesACrLfLineBreakInTheClearTextBox) {
+    Type(clear(), QStringLiteral("a"));
+    QTest::keyClick(clear(), Qt::Key_Return);
+    Type(clear(), QStringLiteral("b"));
+    QTest::keyClick(clear(), Qt::Key_Return, Qt::ShiftModifier);
+    Type(clear(), QStringLiteral("c"));
+    EXPECT_EQ(clear()->text(), "a\r\nb\r\nc");
+    press("KKnapKryptera");
+    EXPECT_EQ(cipher()->text(), "\n153\n27\n22,5\n154,5\n27\n22,5\n156");
+}
+
+TEST_F(MainWindowTest, BoxesGiveBackExactlyWhatTheyHold) {
+    const QString samples[] = {
+        AllCodes(),
+        QStringLiteral("a\r\nb"),
+        QStringLiteral("\r\r\n\n\r"),
+        QStringLiteral("\n"),
+        QString(QChar(0)) + QChar(0xFF) + QChar(0x81) + QChar(0x8D) + QChar(0x8F) + QChar(0x90) +
+            QChar(0x9D) + QChar(0xA0) + QChar(0x7F),
+        QStringLiteral("tab\there, trailing blanks  \r\n"),
+    };
+    for (const QString& text : samples) {
+        for (CodeTextBox* box : {clear(), cipher()}) {
+            box->setText(text);
+            EXPECT_EQ(box->text(), text) << box->objectName().toStdString();
+        }
+    }
+    // Every code makes the round trip through both buttons.
+    clear()->setText(AllCodes());
+    press("KKnapKryptera");
+    press("KKnappDekryptera");
+    EXPECT_EQ(clear()->text(), AllCodes());
+}
+
+TEST_F(MainWindowTest, ControlCharactersShowAsPicturesAndLineBreaksAsLines) {
+    clear()->setText(QStringLiteral("a\r\nb\nc\rd") + QChar(0));
+    EXPECT_EQ(clear()->toPlainText(), QStringLiteral("a\nb␊c␍d␀"));
+    cipher()->setText(QStringLiteral("\n153\r\n154"));
+    EXPECT_EQ(cipher()->toPlainText(), QStringLiteral("\n153␍\n154"));
+}
+
+TEST_F(MainWindowTest, PastedLineBreaksBecomeTheBoxsOwn) {
+    QApplication::clipboard()->setText(QStringLiteral("a\r\nb\rc\nd") + QChar(1));
+    QTest::keyClick(clear(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(clear()->text(), QStringLiteral("a\r\nb\r\nc\r\nd") + QChar(1));
+    QTest::keyClick(cipher(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(cipher()->text(), QStringLiteral("a\nb\nc\nd") + QChar(1));
+
+    // Copying gives the box's own text back.
+    clear()->selectAll();
+    QTest::keyClick(clear(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\r\nb\r\nc\r\nd") + QChar(1));
+}
+
+TEST_F(MainWindowTest, ACharacterWithoutCodeIsReportedAndChangesNothing) {
+    Type(clear(), QStringLiteral("ok"));
+    QTest::keyClick(clear(), Qt::Key_Return);
+    Type(clear(), QStringLiteral("fel: ł"));
+    cipher()->setText(QStringLiteral("\n153"));
+    press("KKnapKryptera");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Tolvana");
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("\"ł\" (U+0142) på rad 2")))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(clear()->text(), QStringLiteral("ok\r\nfel: ł"));
+    EXPECT_EQ(cipher()->text(), QStringLiteral("\n153"));
+
+    cipher()->setText(QStringLiteral("\n153\n→"));
+    press("KKnappDekryptera");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(dialogs.messages[1].text.contains(QStringLiteral("\"→\" (U+2192) på rad 3")));
+    EXPECT_EQ(clear()->text(), QStringLiteral("ok\r\nfel: ł"));
+}
+
+TEST_F(MainWindowTest, AnInvalidCipherTextIsReportedAndChangesNothing) {
+    clear()->setText(QStringLiteral("kvar"));
+    const QString invalid[] = {QStringLiteral("\n153\nabc\n156"), QStringLiteral("\n153\n\n0")};
+    const QString expected[] = {QStringLiteral("\"abc\" på rad 3 är inget tal"),
+                                QStringLiteral("talet \"0\" på rad 4 motsvarar inget tecken")};
+    for (int i = 0; i < 2; ++i) {
+        cipher()->setText(invalid[i]);
+        press("KKnappDekryptera");
+        ASSERT_EQ(dialogs.messages.size(), static_cast<std::size_t>(i + 1));
+        EXPECT_TRUE(dialogs.messages.back().text.contains(expected[i]))
+            << dialogs.messages.back().text.toStdString();
+        EXPECT_EQ(clear()->text(), QStringLiteral("kvar"));
+        EXPECT_EQ(cipher()->text(), invalid[i]);
+    }
+}
+
+TEST_F(MainWindowTest, HelpMenuShowsOneOfEachWindowThatOutlivesTheMainWindow) {
+    for (const char* item : {"Help2", "Help2", "about", "about"})
+        window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+    auto count = [](const char* name) {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            n += w->objectName() == QString::fromLatin1(name) && w->isVisible();
+        return n;
+    };
+    EXPECT_EQ(count("FRMHELP"), 1);
+    EXPECT_EQ(count("frmAbout"), 1);
+
+    window->close();
+    EXPECT_EQ(count("FRMHELP"), 1);
+    EXPECT_EQ(count("frmAbout"), 1);
+    window->secondaryWindows().helpWindow()->close();
+    window->secondaryWindows().aboutWindow()->close();
+}
+
+TEST_F(MainWindowTest, AvslutaClosesEveryWindow) {
+    window->findChild<QAction*>(QStringLiteral("Help2"))->trigger();
+    QAction* closeProg = window->findChild<QAction*>(QStringLiteral("closeProg"));
+    ASSERT_NE(closeProg, nullptr);
+    closeProg->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->secondaryWindows().helpWindow(), nullptr);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+} // namespace
+} // namespace tolvana::ui

@@ -1,0 +1,52 @@
+#pragma once
+
+// The window tests' fixture: scripted dialogs, fake system tools, the
+// secondary windows of one main window, and no window left afterwards.
+
+#include "tests/support/fake_system.h"
+// GCC 12 at -O2 wrongly takes the scripted dialogs' copied optional<QString>
+// for uninitialized.
+#include "tests/support/scripted_dialogs.h"
+#include "ui/forms/secondarywindows.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tolvana::testing {
+
+class WindowTest : public ::testing::Test {
+protected:
+    ScriptedDialogs dialogs;
+    FakeSystemTools tools;
+    ui::SecondaryWindows windows{dialogs, tools};
+
+    void TearDown() override {
+        for (QWidget* window : QApplication::topLevelWidgets()) delete window;
+    }
+
+    // Runs the deletions that closing windows asked for.
+    static void flushDeletes() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static int windowsNamed(const QString& name) {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return int(std::count_if(all.begin(), all.end(),
+                                 [&](QWidget* w) { return w->objectName() == name; }));
+    }
+
+    template <typename T = QWidget> static T* child(QWidget* window, const char* name) {
+        T* found = window->findChild<T*>(QLatin1String(name));
+        if (!found) ADD_FAILURE() << "no child " << name;
+        return found;
+    }
+
+    static bool activate(QWidget* window) {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
+};
+
+} // namespace tolvana::testing

@@ -1,0 +1,598 @@
+#include "ui/forms/mainwindow.h"
+
+#include "cipher/cipher.h"
+#include "storage/files.h"
+#include "storage/textfile.h"
+#include "ui/dialogs/background.h"
+#include "ui/dialogs/filedialog.h"
+#include "ui/forms/limits.h"
+#include "ui/forms/twips.h"
+#include "ui/platform/nativepath.h"
+#include "ui/textbox/textbox.h"
+#include "ui/texts/codepage.h"
+#include "ui/texts/controlnames.h"
+#include "ui/texts/storagemessages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolBar>
+
+#include <new>
+#include <system_error>
+
+namespace tolvana::ui {
+namespace {
+
+const QString kTitle = QStringLiteral("Tolvana");
+
+// Shows the busy cursor for as long as a command runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// A piece of text fit for a message: control characters named in words, and
+// cut short when it is long.
+QString Quoted(const QString& text) {
+    constexpr qsizetype kMaxShown = 40;
+    QString shown = WithControlNames(text.left(kMaxShown));
+    if (text.size() > kMaxShown) shown += QChar(0x2026);
+    return u'"' + shown + u'"';
+}
+
+// "tecknet "ł" (U+0142) på rad 3" for the character at `position`, counting
+// lines by `lineBreak`.
+QString DescribeCharacter(const QString& text, qsizetype position, const QString& lineBreak) {
+    qsizetype line = 1;
+    for (qsizetype i = text.indexOf(lineBreak); i >= 0 && i < position;
+         i = text.indexOf(lineBreak, i + lineBreak.size()))
+        ++line;
+    char32_t code = text[position].unicode();
+    QString character = text.mid(position, 1);
+    if (text[position].isHighSurrogate() && position + 1 < text.size()) {
+        code = QChar::surrogateToUcs4(text[position], text[position + 1]);
+        character = text.mid(position, 2);
+    }
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    const QString name = ControlName(text[position].unicode());
+    const QString shown = name.isEmpty() ? u'"' + character + u'"' : name;
+    return QStringLiteral("tecknet %1 (U+%2) på rad %3").arg(shown, hex, QString::number(line));
+}
+
+// "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
+QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
+    const char32_t code = unmappable.character;
+    const QString hex =
+        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
+    const QString name = code < 0x10000 ? ControlName(static_cast<char16_t>(code)) : QString();
+    const QString shown = name.isEmpty() ? u'"' + QString::fromUcs4(&code, 1) + u'"' : name;
+    return QStringLiteral("tecknet %1 (U+%2) på rad %3")
+        .arg(shown, hex, QString::number(unmappable.line));
+}
+
+// A control of the window: made with `args`, named and placed on `parent`.
+template <class Widget, class... Args>
+Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// The local files that a drag carries, in order.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+char SystemDecimalSeparator() {
+    const QString decimal = QLocale::system().decimalPoint();
+    if (decimal.size() == 1) {
+        int code = CodeOfChar(decimal[0]);
+        if (code > 0) return static_cast<char>(code);
+    }
+    return '.';
+}
+
+MainWindow::MainWindow(Services services)
+    : services_(std::move(services)), secondary_(services_.dialogs, services_.tools) {
+    setObjectName(QStringLiteral("ravlo"));
+    setWindowTitle(QStringLiteral("Olmira"));
+    buildControls();
+    buildMenus();
+
+    // The client area is 6555 by 6255 twips, below the menu bar.
+    const QRect client = TwipsRect(0, 0, 6555, 6255);
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    TextRenText->setFocus();
+
+    // Files dropped anywhere on the window, the boxes included, open as their
+    // commands open them; the boxes take dropped text as before.
+    setAcceptDrops(true);
+    for (CodeTextBox* box : {TextRenText, TextKrypterad}) box->viewport()->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    for (const QString& file : files) openPath(file);
+}
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    // The toolbar follows the client area's width; nothing else moves.
+    client->installEventFilter(this);
+
+    Toolbar1 = Place<QToolBar>(client, "Toolbar1", TwipsRect(0, 0, 6555, 630));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar1->setFocusPolicy(Qt::NoFocus);
+
+    using LineBreak = CodeTextBox::LineBreak;
+    TextRenText =
+        Place<CodeTextBox>(client, "TextRenText", TwipsRect(480, 600, 5295, 1575), LineBreak::CrLf);
+    EtikSkrivin1 = Place<QLabel>(client, "EtikSkrivin1", TwipsRect(1560, 240, 3015, 255),
+                                 QStringLiteral("Skriv in den text som ska krypteras"));
+    TextKrypterad = Place<CodeTextBox>(client, "TextKrypterad", TwipsRect(480, 2760, 5295, 1575),
+                                       LineBreak::Lf);
+    EtikKrypterad = Place<QLabel>(client, "EtikKrypterad", TwipsRect(1560, 2400, 3015, 255),
+                                  QStringLiteral("                  Texten krypterad"));
+    KKnapKryptera = Place<QPushButton>(client, "KKnapKryptera", TwipsRect(960, 4440, 1215, 375),
+                                       QStringLiteral("Kryptera"));
+    KKnappDekryptera = Place<QPushButton>(
+        client, "KKnappDekryptera", TwipsRect(4320, 4440, 1215, 375), QStringLiteral("Dekryptera"));
+    SkapaLosen = Place<QPushButton>(client, "SkapaLosen", TwipsRect(2520, 4440, 1335, 375),
+                                    QStringLiteral("Skapa lösenord"));
+
+    for (QPushButton* button : {KKnapKryptera, KKnappDekryptera, SkapaLosen}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    // The toolbar band lies over the label and the top of the clear-text box;
+    // keep it underneath so both stay readable and usable.
+    Toolbar1->lower();
+
+    setTabOrder(TextRenText, TextKrypterad);
+    setTabOrder(TextKrypterad, KKnapKryptera);
+    setTabOrder(KKnapKryptera, KKnappDekryptera);
+    setTabOrder(KKnappDekryptera, SkapaLosen);
+
+    Dialogoppna = new FileDialog(services_.dialogs, this);
+
+    connect(KKnapKryptera, &QPushButton::clicked, this, &MainWindow::encrypt);
+    connect(KKnappDekryptera, &QPushButton::clicked, this, &MainWindow::decrypt);
+    connect(SkapaLosen, &QPushButton::clicked, this, &MainWindow::createPassword);
+}
+
+void MainWindow::buildMenus() {
+    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("Arkiv "));
+    arkiv->setObjectName(QStringLiteral("arkiv"));
+    auto addItem = [](QMenu* menu, const char* name, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QAction* open = addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &MainWindow::openCipherFile);
+    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
+    connect(chopen, &QAction::triggered, this, &MainWindow::importTextFile);
+    QAction* save = addItem(arkiv, "save", QStringLiteral("Spara tolvana"));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &MainWindow::saveCipherFile);
+    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("Avsluta"));
+    connect(closeProg, &QAction::triggered, this, &MainWindow::quit);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Hjälp"));
+    help->setObjectName(QStringLiteral("Help"));
+    QAction* help2 = addItem(help, "Help2", QStringLiteral("Hjälp"));
+    connect(help2, &QAction::triggered, this, [this] { secondary_.showHelp(); });
+    QAction* about = addItem(help, "about", QStringLiteral("Om programmet"));
+    connect(about, &QAction::triggered, this, [this] { secondary_.showAbout(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        Toolbar1->resize(centralWidget()->width(), Toolbar1->height());
+    // A box would insert a dropped file's name as text; the window opens it.
+    if (watched != centralWidget()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedFiles(drag->mimeData()).isEmpty()) break;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (DroppedFiles(drop->mimeData()).isEmpty()) break;
+            dropEvent(drop);
+            return true;
+        }
+        default: break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showMessage(const QString& text) {
+    services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
+}
+
+QString MainWindow::missingCharacter(const QString& text, qsizetype position,
+                                     const QString& lineBreak, const QString& cannot) {
+    return cannot + QStringLiteral("%1 finns inte i teckentabellen.")
+                        .arg(DescribeCharacter(text, position, lineBreak));
+}
+
+std::optional<std::string> MainWindow::codesOf(const QString& text, const QString& lineBreak,
+                                               const QString& cannot) {
+    qsizetype bad = 0;
+    std::optional<std::string> codes = ToCodes(text, &bad);
+    if (!codes) showMessage(missingCharacter(text, bad, lineBreak, cannot));
+    return codes;
+}
+
+bool MainWindow::inBackground(const QString& label, const std::function<void(WorkControl&)>& work) {
+    const std::unique_ptr<Progress> progress = services_.dialogs.progress(this, label);
+    return RunInBackground(*progress, work);
+}
+
+void MainWindow::runCommand(const std::function<void()>& command) {
+    if (running_) return;
+    CommandGuard guard(this, running_);
+    BusyCursor busy;
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        showMessage(QStringLiteral("Minnet räckte inte till, så kommandot avbröts. "
+                                   "Rutorna och filerna är som de var."));
+    } catch (const std::system_error& error) {
+        // Such as a thread that could not be started for want of resources.
+        showMessage(QStringLiteral("Kommandot kunde inte köras (systemfel %1). "
+                                   "Rutorna och filerna är som de var.")
+                        .arg(error.code().value()));
+    }
+}
+
+void MainWindow::encrypt() {
+    runCommand([this] {
+        Separator = kLineFeed;
+        const QString clear = TextRenText->text();
+        const char separator = Separator;
+        const char decimal = services_.decimalSeparator();
+        const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
+        qsizetype bad = -1;
+        CodeTextBox::Content cipher;
+        const bool finished = inBackground(QStringLiteral("Krypterar …"), [&](WorkControl& work) {
+            std::optional<std::string> codes = ToCodes(clear, &bad);
+            if (!codes) return;
+            work.done(1, 3);
+            std::string cipherCodes = Kryptera(*codes, separator, decimal);
+            codes.reset();
+            work.done(2, 3);
+            cipher = prepare.fromCodes(cipherCodes, [&](double f) { work.done(2 + f, 3); });
+        });
+        if (!finished) return;
+        if (bad >= 0) {
+            showMessage(missingCharacter(clear, bad, QStringLiteral("\r\n"),
+                                         QStringLiteral("Texten kan inte krypteras: ")));
+            return;
+        }
+        // Both boxes change together or not at all: the empty content is made
+        // before either is set.
+        CodeTextBox::Content empty = TextRenText->preparer()(QString());
+        TextKrypterad->setContent(std::move(cipher));
+        TextRenText->setContent(std::move(empty));
+    });
+}
+
+void MainWindow::decrypt() {
+    runCommand([this] {
+        Separator = kLineFeed;
+        const QString cipher = TextKrypterad->text();
+        const char separator = Separator;
+        const CodeTextBox::Preparer prepare = TextRenText->preparer();
+        qsizetype bad = -1;
+        std::optional<DecodeFailure> failed;
+        CodeTextBox::Content clear;
+        const bool finished = inBackground(QStringLiteral("Dekrypterar …"), [&](WorkControl& work) {
+            std::optional<std::string> codes = ToCodes(cipher, &bad);
+            if (!codes) return;
+            work.done(1, 3);
+            DecodeFailure failure;
+            std::optional<std::string> clearCodes = Dekryptera(*codes, separator, failure);
+            codes.reset();
+            if (!clearCodes) {
+                failed = std::move(failure);
+                return;
+            }
+            work.done(2, 3);
+            clear = prepare.fromCodes(*clearCodes, [&](double f) { work.done(2 + f, 3); });
+        });
+        if (!finished) return;
+        const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
+        if (bad >= 0) {
+            showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), cannot));
+            return;
+        }
+        if (failed) {
+            const QString token = Quoted(FromCodes(failed->token));
+            const QString line = QString::number(failed->line);
+            if (failed->reason == DecodeFailure::Reason::NotANumber)
+                showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
+            else
+                showMessage(
+                    cannot +
+                    QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
+            return;
+        }
+        TextRenText->setContent(std::move(clear));
+    });
+}
+
+void MainWindow::createPassword() {
+    runCommand([this] { createPasswordCommand(); });
+}
+
+void MainWindow::createPasswordCommand() {
+    const QString entry = services_.dialogs.inputBox(this, QStringLiteral("Ange ditt lösen"),
+                                                     QStringLiteral("Ange ditt lösen"), QString());
+    // Cancel and an empty entry change nothing: an empty password could never
+    // be given at the next start.
+    if (entry.isEmpty()) return;
+
+    const QString notSaved = QStringLiteral("Lösenordet sparades inte: ");
+    const std::optional<std::string> codes = codesOf(entry, QStringLiteral("\r\n"), notSaved);
+    if (!codes) return;
+    if (storage::CheckNewPassword(*codes) == storage::PasswordProblem::HoldsQuote) {
+        showMessage(notSaved + QStringLiteral("det får inte innehålla citattecken (\").\n\n"
+                                              "Det som står efter citattecknet skulle aldrig "
+                                              "kunna läsas tillbaka."));
+        return;
+    }
+    // Either both files hold the new password, or both are as they were.
+    const storage::PasswordFiles& files = FirstWritten(services_.passwordFiles);
+    try {
+        StorePassword(services_.passwordFiles, *codes);
+    } catch (const storage::PasswordNotRestored& error) {
+        const storage::StorageError& cause = error.cause();
+        showMessage(
+            notSaved +
+            QStringLiteral("filen %1 kunde inte skrivas (%2), och filen %3 kunde inte återställas "
+                           "(%4).\n\nLösenordsfilen %5 är oförändrad, men vid nästa start kan "
+                           "programmet fråga efter ett lösenord. Om du tar bort filen %3 tas "
+                           "lösenordet bort.")
+                .arg(PathForDisplay(cause.path()), StorageReason(cause),
+                     PathForDisplay(error.path()), StorageReason(error),
+                     PathForDisplay(files.passwordPath)));
+    } catch (const storage::StorageError& error) {
+        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).\n\nDet tidigare "
+                                              "lösenordet gäller som förut: filerna %3 och %4 "
+                                              "är oförändrade.")
+                                   .arg(PathForDisplay(error.path()), StorageReason(error),
+                                        PathForDisplay(files.passwordPath),
+                                        PathForDisplay(files.flagPath)));
+    }
+}
+
+void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
+    if (error.reason() == storage::StorageError::Reason::TooLarge)
+        showMessage(QStringLiteral("Filen %1 öppnades inte: %2.").arg(path, StorageReason(error)));
+}
+
+void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
+                                   const QString& filter) {
+    Dialogoppna->settings.pattern = pattern;
+    Dialogoppna->settings.title = title;
+    Dialogoppna->settings.filter = filter;
+}
+
+void MainWindow::openCipherFile() {
+    runCommand([this] {
+        setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("ladda en krypterad fil"),
+                          QStringLiteral("Krypterat|*.crp"));
+        Dialogoppna->settings.filterIndex = 1;
+        const std::optional<QString> path = Dialogoppna->showOpen();
+        if (path) openCipherCommand(*path);
+    });
+}
+
+void MainWindow::openCipherPath(const QString& path) {
+    runCommand([this, path] { openCipherCommand(path); });
+}
+
+void MainWindow::openCipherCommand(const QString& path) {
+    // A file that cannot be opened, or holds no field at all, changes nothing;
+    // only a file too large to take in is worth a word.
+    const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
+    CodeTextBox::Content cipher;
+    try {
+        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
+                storage::InputFile file =
+                    storage::OpenForInput(StoragePath(path), kMaxCipherFileBytes);
+                std::string field = file.ReadField();
+                file.Close();
+                work.done(1, 2);
+                cipher = prepare.fromCodes(field, [&](double f) { work.done(1 + f, 2); });
+            }))
+            return;
+    } catch (const storage::StorageError& error) {
+        showTooLarge(path, error);
+        return;
+    }
+    TextKrypterad->setContent(std::move(cipher));
+}
+
+void MainWindow::importTextFile() {
+    runCommand([this] {
+        setDialogSettings(QStringLiteral("*.txt"), QStringLiteral("ladda en Okrypterad fil"),
+                          QStringLiteral("*.txt;"));
+        Dialogoppna->settings.filterIndex = 1;
+        const std::optional<QString> path = Dialogoppna->showOpen();
+        if (path) importTextCommand(*path);
+    });
+}
+
+void MainWindow::importTextPath(const QString& path) {
+    runCommand([this, path] { importTextCommand(path); });
+}
+
+void MainWindow::importTextCommand(const QString& path) {
+    // The fields run together. The box shows what has been read when the
+    // import ends, also when it ends early: the same as updating it after
+    // every field, without rebuilding its whole text once per field.
+    const CodeTextBox::Preparer prepare = TextRenText->preparer();
+    CodeTextBox::Content clear;
+    bool anyField = false;
+    std::optional<storage::UnmappableCharacter> unmappable;
+    try {
+        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
+                // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+                const std::string target = StoragePath(path);
+                storage::DecodedText text =
+                    storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxTextFileBytes));
+                if (text.unmappable) {
+                    unmappable = text.unmappable;
+                    return;
+                }
+                work.check();
+                std::string accumulated;
+                storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
+                while (!file.AtEnd()) {
+                    accumulated += file.ReadField();
+                    anyField = true;
+                    work.check();
+                }
+                file.Close();
+                if (!anyField) return;
+                work.done(1, 2);
+                clear = prepare.fromCodes(accumulated, [&](double f) { work.done(1 + f, 2); });
+            }))
+            return;
+    } catch (const storage::StorageError& error) {
+        showTooLarge(path, error);
+        return;
+    }
+    if (unmappable) {
+        showMessage(QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
+                        .arg(path, DescribeUnmappable(*unmappable)));
+        return;
+    }
+    if (anyField) TextRenText->setContent(std::move(clear));
+}
+
+void MainWindow::openPath(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        showMessage(QStringLiteral("Filen %1 finns inte.").arg(shown));
+        return;
+    }
+    // By the name's extension, whatever its case, as the file dialogs choose.
+    const QString extension = info.suffix().toLower();
+    if (extension == u"crp")
+        openCipherPath(path);
+    else if (extension == u"txt")
+        importTextPath(path);
+    else
+        showMessage(QStringLiteral("Filen %1 öppnades inte: Tolvana öppnar krypterade filer "
+                                   "(.crp) och textfiler (.txt).")
+                        .arg(shown));
+}
+
+void MainWindow::saveCipherFile() {
+    runCommand([this] { saveCipherCommand(); });
+}
+
+void MainWindow::saveCipherCommand() {
+    const QString notSaved = QStringLiteral("Den krypterade texten sparades inte: ");
+    const QString cipher = TextKrypterad->text();
+
+    // Refused before anything is asked: such a file could not be read back whole.
+    qsizetype bad = -1;
+    bool quote = false;
+    std::optional<std::string> codes;
+    if (!inBackground(QStringLiteral("Förbereder …"), [&](WorkControl&) {
+            codes = ToCodes(cipher, &bad);
+            quote = codes && codes->find('"') != std::string::npos;
+        }))
+        return;
+    if (!codes) {
+        showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), notSaved));
+        return;
+    }
+    if (quote) {
+        showMessage(notSaved + QStringLiteral("den innehåller citattecken (\"), och det som står "
+                                              "efter ett citattecken kan inte läsas tillbaka ur "
+                                              "filen."));
+        return;
+    }
+
+    setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("Spara som"),
+                      QStringLiteral("Krypterat|*.crp"));
+    const std::optional<QString> path = Dialogoppna->showSave();
+    if (!path) return;
+
+    const std::string target = StoragePath(*path);
+    const bool existed = storage::FileExists(target);
+    try {
+        // The file replaces any earlier one only on Close(), after the work,
+        // so that "Avbryt" at any time leaves the earlier file as it was.
+        std::optional<storage::OutputFile> file;
+        if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
+                file.emplace(storage::OpenForOutput(target));
+                file->WriteField(*codes);
+            }))
+            file->Close();
+    } catch (const storage::StorageError& error) {
+        QString text =
+            QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
+        // Only said where there was an earlier file (not a folder or a device).
+        using Reason = storage::StorageError::Reason;
+        if (existed && error.reason() != Reason::IsFolder &&
+            error.reason() != Reason::NotRegularFile)
+            text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
+        showMessage(text);
+    }
+}
+
+void MainWindow::quit() {
+    if (!running_) QApplication::closeAllWindows();
+}
+
+} // namespace tolvana::ui

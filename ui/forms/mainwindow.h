@@ -1,0 +1,126 @@
+#pragma once
+
+// The main window "Olmira": the clear-text box above, the cipher-text box
+// below, three buttons and the menus "Arkiv " and "Hjälp". Every command of the
+// program starts here and runs to its end before the next event.
+
+#include "storage/passwordstore.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/forms/secondarywindows.h"
+#include "ui/platform/passwordplaces.h"
+#include "ui/platform/systemtools.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolBar;
+
+namespace tolvana::ui {
+
+class CodeTextBox;
+class FileDialog;
+class WorkControl;
+
+// The decimal separator of the user's locale as a code page character; a
+// point where the locale's separator is not a single code page character.
+char SystemDecimalSeparator();
+
+// Everything the window is given rather than finding for itself, so tests can
+// stand in for the user's boxes and locale.
+struct Services {
+    Dialogs& dialogs;
+    std::function<char()> decimalSeparator = SystemDecimalSeparator;
+    PasswordPlaces passwordFiles = {};
+    // Must outlive every window: an About window may stay open after the
+    // main window has closed.
+    SystemTools& tools = DefaultSystemTools();
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Services services);
+    ~MainWindow() override;
+
+    CodeTextBox* clearTextBox() const { return TextRenText; }
+    CodeTextBox* cipherTextBox() const { return TextKrypterad; }
+    const SecondaryWindows& secondaryWindows() const { return secondary_; }
+
+public slots:
+    void encrypt();
+    void decrypt();
+    void createPassword();
+    void openCipherFile();
+    void importTextFile();
+    // The second halves of the two commands above, for a file already chosen.
+    void openCipherPath(const QString& path);
+    void importTextPath(const QString& path);
+    // A file given from outside the window (the command line, a drop): a
+    // ".crp" file opens as a cipher file, a ".txt" file is imported; any other
+    // file, or one that does not exist, is refused with a message.
+    void openPath(const QString& path);
+    void saveCipherFile();
+    void quit();
+
+public:
+    // True while a command runs; no other command starts then.
+    bool commandRunning() const { return running_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void showMessage(const QString& text);
+    // The codes of a text, or nothing after telling the user which character
+    // has none; `cannot` begins that message, `lineBreak` counts its lines.
+    std::optional<std::string> codesOf(const QString& text, const QString& lineBreak,
+                                       const QString& cannot);
+    // Tells the user that a file was too large to open; other failures to
+    // open a file pass in silence.
+    void showTooLarge(const QString& path, const storage::StorageError& error);
+    static QString missingCharacter(const QString& text, qsizetype position,
+                                    const QString& lineBreak, const QString& cannot);
+    // Runs a command unless one runs already; the window takes no input
+    // meanwhile, and running out of memory ends the command with a message.
+    void runCommand(const std::function<void()>& command);
+    // Runs the pure work of a command on another thread with a progress
+    // dialog; false when the user stopped it.
+    bool inBackground(const QString& label, const std::function<void(WorkControl&)>& work);
+    void createPasswordCommand();
+    void openCipherCommand(const QString& path);
+    void importTextCommand(const QString& path);
+    void saveCipherCommand();
+    void setDialogSettings(const QString& pattern, const QString& title, const QString& filter);
+
+    Services services_;
+    SecondaryWindows secondary_;
+
+    // The entry separator; both cipher commands set it before anything else.
+    char Separator = '\n';
+    bool running_ = false;
+
+    CodeTextBox* TextRenText = nullptr;
+    CodeTextBox* TextKrypterad = nullptr;
+    QLabel* EtikSkrivin1 = nullptr;
+    QLabel* EtikKrypterad = nullptr;
+    QPushButton* KKnapKryptera = nullptr;
+    QPushButton* KKnappDekryptera = nullptr;
+    QPushButton* SkapaLosen = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    FileDialog* Dialogoppna = nullptr;
+};
+
+} // namespace tolvana::ui

@@ -1,0 +1,86 @@
+#include "ui/platform/passwordplaces.h"
+
+#include "storage/files.h"
+#include "ui/platform/nativepath.h"
+#include "ui/texts/storagemessages.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <exception>
+
+namespace tolvana::ui {
+
+using storage::StorageError;
+
+PasswordPlaces::PasswordPlaces(storage::PasswordFiles files)
+    : places{{std::move(files), {}, true}}, writeOrder{0} {}
+
+FoundPassword ReadPassword(const PasswordPlaces& places) {
+    FoundPassword found{storage::NoPassword{}, {}};
+    for (const PasswordPlace& place : places.places) {
+        found.files = place.files;
+        // Reading a place creates its missing flag file; only the places that
+        // should have one get it.
+        if (!place.createsFlag && !storage::FileExists(place.files.flagPath)) continue;
+        storage::PasswordState state = storage::ReadPasswordState(place.files);
+        // No flag set, or no flag file to hold one: the next place decides.
+        if (!std::holds_alternative<storage::NoPassword>(state) &&
+            !std::holds_alternative<storage::FlagUnavailable>(state)) {
+            found.state = std::move(state);
+            return found;
+        }
+    }
+    return found;
+}
+
+namespace {
+
+void MakeFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    if (!QDir().mkpath(PathForDisplay(folder)))
+        throw StorageError(StorageError::Kind::CannotOpen, folder,
+                           StorageError::Reason::NoPermission);
+}
+
+// Removes a file of a place that would otherwise still be read first.
+void Remove(const std::string& path) {
+    if (!storage::FileExists(path)) return;
+    QFile file(PathForDisplay(path));
+    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+    if (!file.remove())
+        throw StorageError(StorageError::Kind::WriteFailed, path,
+                           file.error() == QFileDevice::PermissionsError
+                               ? StorageError::Reason::NoPermission
+                               : StorageError::Reason::Other);
+}
+
+} // namespace
+
+void StorePassword(const PasswordPlaces& places, std::string_view password) {
+    std::exception_ptr first;
+    for (std::size_t index : places.writeOrder) {
+        const PasswordPlace& place = places.places.at(index);
+        try {
+            MakeFolder(place.folder);
+            storage::StorePassword(place.files, password);
+        } catch (const StorageError&) {
+            if (!first) first = std::current_exception();
+            continue;
+        }
+        for (std::size_t earlier = 0; earlier < index; ++earlier) {
+            // The flag first: without it the place is passed over at start.
+            Remove(places.places[earlier].files.flagPath);
+            Remove(places.places[earlier].files.passwordPath);
+        }
+        return;
+    }
+    if (first) std::rethrow_exception(first);
+    throw StorageError(StorageError::Kind::CannotOpen, {}, StorageError::Reason::Other);
+}
+
+const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places) {
+    return places.places.at(places.writeOrder.at(0)).files;
+}
+
+} // namespace tolvana::ui
