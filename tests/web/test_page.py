@@ -180,6 +180,23 @@ class Files(PageTest):
                     self.assertEqual(b.box("cipher"), shown(field_of(crp), crlf=False))
                     self.assertEqual(b.save()[1], crp)
 
+    def test_numbers_that_kryptera_never_writes_decode_as_in_the_program(self):
+        b = self.browser
+        # Rounded numbers, halves to the even code, rounding to 15 digits
+        # first (153.74999999999997 gives 98, 155.25000000000003 gives 98),
+        # blanks, CR LF line ends, "32" as a space and, at the very end, as a
+        # number.
+        cipher = ("\n154\n153,75\n155.25\n 9 \r\n7.50\n0009\n32\n153.74999999999997\n"
+                  "155,25000000000003\n390.7499\n32")
+        self.type_into("cipher", cipher.replace("\r", ""))
+        b.click("decrypt")
+        expected = tool("dekryptera", "--ren", "-k", "cp1252", stdin=cipher.replace("\r", "").encode())
+        self.assertEqual(b.box("clear"), shown(from_codes(expected), crlf=True))
+        self.open_crp(self.file("crlf.crp", b'"' + cipher.encode() + b'"\r\n'))
+        b.click("decrypt")
+        expected = tool("dekryptera", "--ren", "-k", "cp1252", stdin=cipher.encode())
+        self.assertEqual(b.box("clear"), shown(from_codes(expected), crlf=True))
+
     def test_edits_keep_the_control_characters_around_them(self):
         b = self.browser
         codes = b"\x00a\rb\nc\r\nd\x7f"
@@ -432,6 +449,11 @@ class LongTexts(PageTest):
         part = b.box("cipher")
         self.assertNotEqual(part, first)
         self.assertIn("\n" + part, "\n" + shown_cipher)
+        # And back to the start.
+        for _ in range(12):
+            b.script("document.getElementById('cipher').scrollTop = 0;")
+            b.script("return new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0)))")
+        self.assertEqual(b.box("cipher"), first)
 
         b.click("decrypt")
         box = b.element("clear")
