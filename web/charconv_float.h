@@ -97,8 +97,10 @@ inline from_chars_result from_chars(const char* first, const char* last, double&
         if (exponent != last && (*exponent == '+' || *exponent == '-')) ++exponent;
         const char* exponentDigits = exponent;
         while (exponent != last && IsDigit(*exponent)) ++exponent;
-        if (exponent != exponentDigits) p = exponent;
-        else if (format == chars_format::scientific) return {first, errc::invalid_argument};
+        if (exponent != exponentDigits)
+            p = exponent;
+        else if (format == chars_format::scientific)
+            return {first, errc::invalid_argument};
     } else if (format == chars_format::scientific) {
         return {first, errc::invalid_argument};
     }

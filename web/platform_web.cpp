@@ -1,7 +1,7 @@
 // The file system of a web page: none. See web/platform_web.h.
 
-#include "storage/platform.h"
 #include "web/platform_web.h"
+#include "storage/platform.h"
 
 #include <cerrno>
 #include <map>

@@ -104,14 +104,38 @@ std::optional<std::string_view> Caption(std::string_view key) {
 
 std::string ControlName(char32_t c) {
     static constexpr std::array<std::string_view, 32> kNames = {
-        "nolltecken",        "rubrikstart",       "textstart",        "textslut",
-        "överföringsslut",   "förfrågan",         "kvittens",         "ljudsignal",
-        "backsteg",          "tabb",              "radmatning",       "vertikal tabb",
-        "sidmatning",        "vagnretur",         "skift ut",         "skift in",
-        "datalänkskifte",    "enhetsstyrning 1",  "enhetsstyrning 2", "enhetsstyrning 3",
-        "enhetsstyrning 4",  "negativ kvittens",  "synkronisering",   "blockslut",
-        "annullering",       "mediumslut",        "ersättningstecken", "escape",
-        "filavskiljare",     "gruppavskiljare",   "postavskiljare",   "enhetsavskiljare",
+        "nolltecken",        // 0 NUL
+        "rubrikstart",       // 1 SOH
+        "textstart",         // 2 STX
+        "textslut",          // 3 ETX
+        "överföringsslut",   // 4 EOT
+        "förfrågan",         // 5 ENQ
+        "kvittens",          // 6 ACK
+        "ljudsignal",        // 7 BEL
+        "backsteg",          // 8 BS
+        "tabb",              // 9 HT
+        "radmatning",        // 10 LF
+        "vertikal tabb",     // 11 VT
+        "sidmatning",        // 12 FF
+        "vagnretur",         // 13 CR
+        "skift ut",          // 14 SO
+        "skift in",          // 15 SI
+        "datalänkskifte",    // 16 DLE
+        "enhetsstyrning 1",  // 17 DC1
+        "enhetsstyrning 2",  // 18 DC2
+        "enhetsstyrning 3",  // 19 DC3
+        "enhetsstyrning 4",  // 20 DC4
+        "negativ kvittens",  // 21 NAK
+        "synkronisering",    // 22 SYN
+        "blockslut",         // 23 ETB
+        "annullering",       // 24 CAN
+        "mediumslut",        // 25 EM
+        "ersättningstecken", // 26 SUB
+        "escape",            // 27 ESC
+        "filavskiljare",     // 28 FS
+        "gruppavskiljare",   // 29 GS
+        "postavskiljare",    // 30 RS
+        "enhetsavskiljare",  // 31 US
     };
     std::string name;
     if (c < 0x20)
@@ -174,8 +198,9 @@ std::string FileTooLarge(std::string_view name, std::uint64_t size, std::uint64_
 }
 
 std::string FileNotImported(std::string_view name, const storage::UnmappableCharacter& character) {
-    return "Filen " + std::string(name) + " kan inte läsas in: " +
-           DescribeCharacter(character.character, character.line) + " finns inte i teckentabellen.";
+    return "Filen " + std::string(name) +
+           " kan inte läsas in: " + DescribeCharacter(character.character, character.line) +
+           " finns inte i teckentabellen.";
 }
 
 std::string FileOfOtherType(std::string_view name) {
