@@ -78,12 +78,18 @@ class CodeTextBox {
     this.undoSteps = [];
     this.redoSteps = [];
     this.moving = false;
+    this.composing = false;
     this.mirror = null;
 
     area.value = "";
     area.addEventListener("beforeinput", (event) => this.beforeInput(event));
     area.addEventListener("input", (event) => this.afterInput(event));
-    area.addEventListener("compositionend", () => this.afterInput({ isComposing: false }));
+    // The window stays put while an input method composes in it.
+    area.addEventListener("compositionstart", () => (this.composing = true));
+    area.addEventListener("compositionend", () => {
+      this.composing = false;
+      this.afterInput({ isComposing: false });
+    });
     area.addEventListener("keydown", (event) => this.keyDown(event));
     area.addEventListener("copy", (event) => this.copy(event, false));
     area.addEventListener("cut", (event) => this.copy(event, true));
@@ -353,7 +359,7 @@ class CodeTextBox {
   }
 
   scrolled() {
-    if (this.moving) return;
+    if (this.moving || this.composing) return;
     const area = this.area;
     const margin = area.clientHeight;
     if (area.scrollHeight - area.scrollTop - area.clientHeight < margin && this.end < this.text.length) {
