@@ -42,17 +42,21 @@
     });
   }
 
+  // The core's memory as it is now: a call that needs more memory replaces
+  // it, and the view of it taken before the call is then empty.
   function heap() {
     return core.HEAPU8;
   }
 
   function putName(name) {
     const bytes = utf8Encoder.encode(name);
-    heap().set(bytes, core._tv_name(bytes.length));
+    const at = core._tv_name(bytes.length);
+    heap().set(bytes, at);
   }
 
   function putBytes(bytes) {
-    heap().set(bytes, core._tv_input(bytes.length));
+    const at = core._tv_input(bytes.length);
+    heap().set(bytes, at);
     return bytes.length;
   }
 

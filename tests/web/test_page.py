@@ -10,6 +10,7 @@ import functools
 import glob
 import http.server
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -430,6 +431,16 @@ class Swedish(PageTest):
 
 
 class LongTexts(PageTest):
+    def test_a_file_larger_than_the_cores_first_memory_makes_the_round_trip(self):
+        b = self.browser
+        # About 19 MB of cipher text: the core's memory grows under it.
+        codes = random.Random(15).randbytes(4_000_000)
+        crp = crp_of(codes, ".")
+        self.open_crp(self.file("stor.crp", crp))
+        b.click("decrypt")
+        b.click("encrypt")
+        self.assertEqual(b.save()[1], crp)
+
     def test_a_long_text_is_shown_in_part_and_edited_exactly(self):
         b = self.browser
         codes = b"".join(b"rad %d\r\n" % i for i in range(20000))
