@@ -68,6 +68,15 @@ class Browser:
         self.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                                     {"behavior": "allow", "downloadPath": self.downloads})
 
+    def phone(self, on=True):
+        """Shows the page as a phone of 360 by 740 CSS pixels does, or again as
+        the desktop window."""
+        if on:
+            self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                        {"width": 360, "height": 740, "deviceScaleFactor": 2, "mobile": True})
+        else:
+            self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
     def quit(self):
         self.driver.quit()
         shutil.rmtree(self.downloads, ignore_errors=True)
