@@ -130,14 +130,19 @@
 
   const kLarge = 1 << 20;
 
+  // Runs one of the core's commands on a box's text, as `call(size, utf16)`;
+  // false when the core refused it, after saying why.
+  function onText(text, call) {
+    const { size, utf16 } = putText(text);
+    if (call(size, utf16) !== kRefused) return true;
+    showMessage(outputText());
+    return false;
+  }
+
   function encrypt() {
     runCommand("encrypting", clear.text.length > kLarge, () => {
-      const decimal = document.querySelector('input[name="decimal"]:checked').value;
-      const { size, utf16 } = putText(clear.text);
-      if (core._tv_kryptera(size, utf16, decimal.charCodeAt(0)) === kRefused) {
-        showMessage(outputText());
-        return;
-      }
+      const decimal = document.querySelector('input[name="decimal"]:checked').value.charCodeAt(0);
+      if (!onText(clear.text, (size, utf16) => core._tv_kryptera(size, utf16, decimal))) return;
       cipher.setText(outputCodes());
       clear.setText("");
     });
@@ -145,22 +150,14 @@
 
   function decrypt() {
     runCommand("decrypting", cipher.text.length > kLarge, () => {
-      const { size, utf16 } = putText(cipher.text);
-      if (core._tv_dekryptera(size, utf16) === kRefused) {
-        showMessage(outputText());
-        return;
-      }
+      if (!onText(cipher.text, (size, utf16) => core._tv_dekryptera(size, utf16))) return;
       clear.setText(outputCodes());
     });
   }
 
   function save() {
     runCommand("saving", cipher.text.length > kLarge, () => {
-      const { size, utf16 } = putText(cipher.text);
-      if (core._tv_save(size, utf16) === kRefused) {
-        showMessage(outputText());
-        return;
-      }
+      if (!onText(cipher.text, (size, utf16) => core._tv_save(size, utf16))) return;
       download(new Blob([output()], { type: "application/octet-stream" }), saveName);
     });
   }
