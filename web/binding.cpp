@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -35,17 +36,20 @@ enum Status : int {
     kNothing = 2, // nothing to show and nothing to change
 };
 
-// The input buffer, reused from call to call and never cleared first.
-char* input = nullptr;
+// The input buffer, reused from call to call and never cleared first. It is
+// made with new, which never returns without memory (see NoMemoryLeft).
+std::unique_ptr<char[]> inputBuffer;
 std::size_t inputCapacity = 0;
+char* input = nullptr;
 std::string name;
 std::string output;
 
 char* Room(std::size_t size) {
-    if (size > inputCapacity || !input) {
-        std::free(input);
-        input = static_cast<char*>(std::malloc(size ? size : 1));
-        inputCapacity = input ? size : 0;
+    if (size > inputCapacity || !inputBuffer) {
+        inputBuffer.reset();
+        inputBuffer.reset(new char[size ? size : 1]);
+        inputCapacity = size;
+        input = inputBuffer.get();
     }
     return input;
 }
@@ -127,7 +131,7 @@ std::size_t tv_output_size() { return output.size(); }
 
 // Lets go of the input and the output once the page has taken what it needs.
 void tv_release() {
-    std::free(input);
+    inputBuffer.reset();
     input = nullptr;
     inputCapacity = 0;
     output = std::string();
