@@ -4,9 +4,9 @@
 //
 // The page asks for nothing over the network: the core is in the page itself,
 // files come from the file picker or a drop and go out as downloads.
-"use strict";
-
 (function () {
+  "use strict";
+
   const kDone = 0;
   const kRefused = 1;
 
@@ -182,7 +182,16 @@
       showMessage(outputText());
       return null;
     }
-    return putBytes(new Uint8Array(await file.arrayBuffer()));
+    let bytes;
+    try {
+      bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+      // A file that cannot be read changes nothing and says nothing, as in
+      // the window; memory that runs out is said.
+      if (error instanceof RangeError) throw error;
+      return null;
+    }
+    return putBytes(bytes);
   }
 
   function openCipher(file) {
@@ -280,6 +289,7 @@
 
     document.addEventListener("keydown", (event) => {
       if (!(event.ctrlKey || event.metaKey) || event.altKey || event.shiftKey) return;
+      if ($("message").open) return;
       const key = event.key.toLowerCase();
       if (key === "o") {
         event.preventDefault();

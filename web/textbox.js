@@ -16,7 +16,6 @@
 // lines of a long cipher text. So it holds at most a window of the text, some
 // thousand lines around the part in view, and the box moves the window as
 // the textarea is scrolled near its ends.
-"use strict";
 
 const kPictureBase = 0x2400; // U+2400 SYMBOL FOR NULL .. U+241F
 const kDeletePicture = 0x2421; // U+2421 SYMBOL FOR DELETE
