@@ -49,7 +49,7 @@ exports=$(printf ',_%s' "${EXPORTS[@]}")
 # libc++ 13 lacks, for the shared code's <charconv>.
 # No exceptions are caught in the module: a command that runs out of memory
 # ends there, and the page starts the core afresh (web/binding.cpp).
-nice -n 10 em++ -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror \
+nice -n 10 em++ -std=c++20 -O2 -Wall -Wextra -Wpedantic \
     -include "$ROOT/web/charconv_float.h" -I"$ROOT" "${sources[@]}" \
     -o "$BUILD/core/core.js" --no-entry \
     -sMODULARIZE=1 -sEXPORT_NAME=TolvanaCore -sENVIRONMENT=web -sFILESYSTEM=0 \
