@@ -105,7 +105,8 @@ build_app() {
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DTOLVANA_BUILD_BENCHMARKS=OFF \
         -DTOLVANA_BUILD_FUZZERS=OFF \
-        -DTOLVANA_GTEST_SOURCE=/usr/src/googletest >/dev/null
+        -DTOLVANA_GTEST_SOURCE=/usr/src/googletest \
+        -DTOLVANA_WEB_PAGE="$ROOT/build-web/tolvana.html" >/dev/null
     # Test discovery runs each test program under Wine: make the build's Wine
     # prefix and start a lasting wineserver first, or the first runs time out.
     "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
@@ -132,4 +133,5 @@ check_imports() {
 install_deps
 build_qt
 [ "$STAGE" = qt ] && exit 0
+bash scripts/build-web.sh # the web page, put beside tolvana.exe
 build_app

@@ -16,10 +16,11 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
 
 bash scripts/install-deps.sh @program dpkg-dev file librsvg2-bin
+bash scripts/build-web.sh # the web page, installed in /usr/share/tolvana
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANA_BUILD_GUI=ON \
     -DTOLVANA_BUILD_TESTS=OFF -DTOLVANA_BUILD_BENCHMARKS=OFF -DTOLVANA_BUILD_FUZZERS=OFF \
-    -DTOLVANA_SANITIZE=OFF >/dev/null
+    -DTOLVANA_SANITIZE=OFF -DTOLVANA_WEB_PAGE="$PWD/build-web/tolvana.html" >/dev/null
 cmake --build "$BUILD_DIR"
 rm -f "$BUILD_DIR"/tolvana_*.deb
 (cd "$BUILD_DIR" && cpack -G DEB >cpack.log 2>&1) || { cat "$BUILD_DIR/cpack.log" >&2; exit 1; }
@@ -70,7 +71,7 @@ pass "installed with apt-get"
 app=se.tolvana.Tolvana
 for file in /usr/bin/tolvana /usr/bin/tolvana-cipher /usr/share/applications/$app.desktop \
     /usr/share/metainfo/$app.metainfo.xml /usr/share/mime/packages/$app.xml \
-    /usr/share/icons/hicolor/scalable/apps/$app.svg; do
+    /usr/share/icons/hicolor/scalable/apps/$app.svg /usr/share/tolvana/tolvana.html; do
     [ -f "$file" ] || fail "missing $file"
 done
 for size in 16 24 32 48 64 128 256; do
