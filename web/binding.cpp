@@ -14,7 +14,7 @@
 #include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
-#include "ui/limits.h"
+#include "ui/forms/limits.h"
 #include "web/platform_web.h"
 #include "web/words.h"
 
