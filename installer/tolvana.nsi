@@ -46,6 +46,11 @@ BrandingText "Tolvana ${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; Modern UI's own welcome text speaks of closing other programs and updating
+; system files, which a per-user install does not touch.
+!define MUI_WELCOMEPAGE_TEXT "Guiden installerar Tolvana ${VERSION} för dig. Det behövs inga \
+    administratörsrättigheter. Är Tolvana igång, avsluta det först.$\r$\n$\r$\n\
+    Klicka på Nästa för att fortsätta."
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tolvana.exe"
 
 !insertmacro MUI_PAGE_WELCOME
