@@ -18,3 +18,31 @@ if(TOLVANA_BUILD_TESTS AND TOLVANA_GTEST_SOURCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(${TOLVANA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
+
+# What Windows shows of the programs and the installer: in a file's
+# Properties, in "Installed apps" and in the Start menu.
+set(TOLVANA_PUBLISHER "Tolvana")
+set(TOLVANA_COPYRIGHT "Copyright © 2026 Tolvana")
+set(TOLVANA_SUMMARY "Gör om en kort text till ett sifferchiffer och tillbaka")
+
+# tolvana_windows_resources(TARGET DESCRIPTION [ICON file.ico]): gives the
+# program made by TARGET its version block in Swedish, its application
+# manifest and, with ICON, its icon.
+function(tolvana_windows_resources target description)
+  cmake_parse_arguments(ARG "" "ICON" "" ${ARGN})
+  set(TOLVANA_RC_NAME ${target})
+  set(TOLVANA_RC_FILE ${target}.exe)
+  set(TOLVANA_RC_DESCRIPTION "${description}")
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/resources)
+  set(TOLVANA_RC_MANIFEST ${dir}/${target}.exe.manifest)
+  set(TOLVANA_RC_ICON "")
+  if(ARG_ICON)
+    set(TOLVANA_RC_ICON "1 ICON \"${ARG_ICON}\"")
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows.manifest.in ${TOLVANA_RC_MANIFEST} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows-resources.rc.in ${dir}/${target}.rc @ONLY)
+  target_sources(${target} PRIVATE ${dir}/${target}.rc)
+  # windres reports no dependencies: the icon is made by the build.
+  set_source_files_properties(${dir}/${target}.rc PROPERTIES
+    OBJECT_DEPENDS "${TOLVANA_RC_MANIFEST};${ARG_ICON}")
+endfunction()

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Windows program: one self-contained build-windows/app/tolvana.exe.
+# Builds the Windows program: one self-contained build-windows/app/tolvana.exe,
+# the cipher tool build-windows/tools/tolvana-cipher.exe, their tests and the
+# installer build-windows/installer/tolvana-<version>-setup.exe.
 #
 # As root on Debian 12 it installs what is missing (MinGW-w64, Wine, ...),
 # builds a static Qt for Windows from Debian's own qt6-base source package
 # once, and keeps it under /var/cache/tolvana (keyed on the Qt version, its
 # configure options and the toolchain file), so later runs skip that step.
 #
-#   bash scripts/build-windows.sh        Qt if needed, then tolvana.exe and the tests
-#   bash scripts/build-windows.sh qt     only the Qt step
+#   bash scripts/build-windows.sh            Qt if needed, then all of the above
+#   bash scripts/build-windows.sh installer  Qt if needed, the programs and the
+#                                            installer, no tests
+#   bash scripts/build-windows.sh qt         only the Qt step
 #
 # TOLVANA_QT_CACHE sets another cache folder; TOLVANA_WIN_BUILD another build folder.
 set -euo pipefail
@@ -39,7 +43,7 @@ log() { printf '[build-windows %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }
 install_deps() {
     bash scripts/install-deps.sh @program perl dpkg-dev qt6-base-dev-tools googletest \
         g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
-        wine64 wine xvfb x11-xkb-utils xdotool
+        icoutils nsis python3-pefile wine64 wine xvfb x11-xkb-utils xdotool
 }
 
 # apt-get source needs a deb-src entry; add one for the mirror already in use.
@@ -106,15 +110,21 @@ build_app() {
         -DTOLVANA_BUILD_BENCHMARKS=OFF \
         -DTOLVANA_BUILD_FUZZERS=OFF \
         -DTOLVANA_GTEST_SOURCE=/usr/src/googletest \
-        -DTOLVANA_WEB_PAGE="$ROOT/build-web/tolvana.html" >/dev/null
+        -DTOLVANA_WEB_PAGE="${TOLVANA_WEB_PAGE:-$ROOT/build-web/tolvana.html}" >/dev/null
     # Test discovery runs each test program under Wine: make the build's Wine
     # prefix and start a lasting wineserver first, or the first runs time out.
     "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
-    nice -n 10 cmake --build "$BUILD" --parallel 2
+    if [ "$STAGE" = installer ]; then
+        nice -n 10 cmake --build "$BUILD" --parallel 2 --target installer
+    else
+        nice -n 10 cmake --build "$BUILD" --parallel 2 --target all installer
+    fi
     # No Wine process outlives the build.
     WINEPREFIX="$BUILD/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
     check_imports "$BUILD/app/tolvana.exe"
-    log "done: $BUILD/app/tolvana.exe"
+    check_imports "$BUILD/tools/tolvana-cipher.exe"
+    log "done: $BUILD/app/tolvana.exe, $BUILD/tools/tolvana-cipher.exe and" \
+        "$(ls "$BUILD"/installer/tolvana-*-setup.exe)"
 }
 
 # The program must start on a bare Windows: it may import only DLLs that come
@@ -124,10 +134,10 @@ check_imports() {
     dlls=$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
     bad=$(grep -vE '^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|uuid|winmm|imm32|ws2_32|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|d3d11|d2d1|dwrite|dxgi|authz|mpr|rpcrt4|msvcrt|ucrtbase|ntdll|bcrypt|crypt32|secur32|comctl32|iphlpapi|shcore|wtsapi32|api-ms-win-.*)\.dll$' <<<"$dlls" || true)
     if [ -n "$bad" ]; then
-        echo "tolvana.exe needs DLLs that Windows does not have: $bad" >&2
+        echo "${1##*/} needs DLLs that Windows does not have: $bad" >&2
         exit 1
     fi
-    log "tolvana.exe imports only system DLLs: $(tr '\n' ' ' <<<"$dlls")"
+    log "${1##*/} imports only system DLLs: $(tr '\n' ' ' <<<"$dlls")"
 }
 
 install_deps

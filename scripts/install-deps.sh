@@ -4,7 +4,8 @@
 #
 # Two names stand for sets, so that every script asks for the same:
 #   @program  what building and running the program needs (Qt, its Swedish
-#             translation, the fonts the windows are drawn with)
+#             translation, the fonts the windows are drawn with, rsvg-convert
+#             that draws the icons)
 #   @tests    what the test suites need besides (GoogleTest, Google Benchmark,
 #             an X server and the tools that drive it)
 #   @web      what the web page's build and its browser tests need (emscripten,
@@ -15,7 +16,7 @@
 # the scripts find it there.
 set -euo pipefail
 
-program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n
+program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n librsvg2-bin
     fonts-dejavu-core fonts-liberation2)
 tests=(libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool)
 web=(emscripten python3 chromium chromium-driver python3-selenium)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Windows program and its tests (scripts/build-windows.sh, which
-# installs what is missing and builds a static Qt once) and runs the Windows
-# suites under Wine: the cipher, storage, registry and GUI tests, the golden
-# files and tolvana.exe in a real X window.
+# Builds the Windows programs, their tests and the installer
+# (scripts/build-windows.sh, which installs what is missing and builds a static
+# Qt once) and runs the Windows suites under Wine: the cipher, storage,
+# registry and GUI tests, the golden files, tolvana.exe in a real X window,
+# tolvana-cipher.exe's tests, the programs' resources, and the installer
+# installed, used and uninstalled.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

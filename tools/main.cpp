@@ -12,5 +12,5 @@ int main(int argc, char** argv) {
     // The locale's separator when it is one byte; a point otherwise.
     const char* decimal = std::localeconv()->decimal_point;
     const char separator = decimal && std::strlen(decimal) == 1 ? decimal[0] : '.';
-    return tolvana::tool::Run(std::vector<std::string>(argv + 1, argv + argc), 0, 1, 2, separator);
+    return tolvana::tool::Run(tolvana::tool::Arguments(argc, argv), 0, 1, 2, separator);
 }

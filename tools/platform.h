@@ -1,16 +1,23 @@
 #pragma once
 
-// What the tool needs of the system: the standard streams without any
-// translation of line ends, and a second thread. One file per platform:
-// platform_posix.cpp and platform_win.cpp.
+// What the tool needs of the system: its command line in UTF-8, the standard
+// streams without any translation of line ends, and a second thread. One file
+// per platform: platform_posix.cpp and platform_win.cpp.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvana::tool {
+
+// The arguments after the program's name, in UTF-8, as the file layer takes
+// paths. Windows hands `argv` over in the ANSI code page, one byte a
+// character and only the characters that page has; its command line in
+// UTF-16 has them all.
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // Puts standard input and output in binary mode where the platform has another.
 void UseBinaryStandardStreams();

@@ -7,6 +7,10 @@
 
 namespace tolvana::tool {
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 void UseBinaryStandardStreams() {}
 
 int ReadAll(int fd, std::string& bytes, std::size_t maximum) {

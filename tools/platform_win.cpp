@@ -7,7 +7,28 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <windows.h> // before shellapi.h, which needs its types
+
+#include <shellapi.h>
+
 namespace tolvana::tool {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv + 1, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) {
+        const int length =
+            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(length > 0 ? static_cast<std::size_t>(length) : 1u, '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), length, nullptr, nullptr);
+        utf8.pop_back(); // the terminating NUL
+        arguments.push_back(std::move(utf8));
+    }
+    ::LocalFree(wide);
+    return arguments;
+}
 
 void UseBinaryStandardStreams() {
     // The C runtime turns CR LF into LF on text-mode streams; the cipher's

@@ -1,28 +1,21 @@
 // tolvana-cipher as scripts use it: run as a process with files, standard
 // input and output, and its exit status.
 
+#include "tests/tool/run_tool.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = tolvana::testing::ToolResult;
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -33,12 +26,16 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// A file name given in UTF-8, as the tool takes it on every platform.
+fs::path Utf8Name(const std::string& name) {
+    return fs::path(std::u8string(name.begin(), name.end()));
+}
+
 class CipherTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tolvana-cipher-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = tolvana::testing::MakeTestFolder();
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -47,26 +44,8 @@ protected:
     Result run(const std::vector<std::string>& arguments, const std::string& input = {},
                const char* locale = "C") {
         WriteFile(dir / ".in", input);
-        const pid_t child = fork();
-        if (child == 0) {
-            const int in = open((dir / ".in").c_str(), O_RDONLY);
-            const int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            if (chdir(dir.c_str()) != 0) _exit(127);
-            setenv("LC_ALL", locale, 1);
-            std::vector<char*> argv{const_cast<char*>(TOLVANA_CIPHER_TOOL)};
-            for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
         Result result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.status = tolvana::testing::RunTool(dir, arguments, locale);
         result.out = ReadFile(dir / ".out");
         result.err = ReadFile(dir / ".err");
         return result;
@@ -107,6 +86,33 @@ TEST_F(CipherTool, CodePageBytesInAndOut) {
     Result refused = run({"kryptera", "-k", "utf-8"}, codes);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
+}
+
+// Standard input and output carry bytes, never text: no end of file at
+// Ctrl+Z, no CR added before LF and none taken away, as in the C runtime's
+// text mode on Windows.
+TEST_F(CipherTool, StandardStreamsCarryEveryByte) {
+    const std::string codes = "a\x1A"
+                              "b\nc\r\nd\r";
+    const Result encrypted = run({"kryptera", "-k", "cp1252"}, codes);
+    EXPECT_EQ(encrypted.out, "\n153\n46.5\n154.5\n22.5\n156\n27\n22.5\n157.5\n27");
+    EXPECT_EQ(run({"dekryptera", "-k", "cp1252"}, encrypted.out).out, codes);
+}
+
+// Names with å, ä and ö, and one with ł, which the Windows code page of a
+// Swedish system lacks: the tool opens and names them as they were given.
+TEST_F(CipherTool, FileNamesWithLettersBeyondAscii) {
+    const std::string clear = "brev \xC3\xA5\xC3\xA4\xC3\xB6 \xC5\x82.txt"; // brev åäö ł.txt
+    const std::string cipher = "chiffer \xC3\xB6.crp";                      // chiffer ö.crp
+    WriteFile(dir / Utf8Name(clear), kClear);
+    const Result saved = run({"kryptera", "-d,", "--text", clear, "-o", cipher});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(ReadFile(dir / Utf8Name(cipher)), "\"" + kCipher + "\"\r\n");
+    EXPECT_EQ(run({"dekryptera", cipher}).out, kClear);
+
+    const Result missing = run({"dekryptera", "saknas \xC3\xA4.crp"});
+    EXPECT_EQ(missing.err,
+              "tolvana-cipher: saknas \xC3\xA4.crp: kan inte läsas: filen finns inte\n");
 }
 
 TEST_F(CipherTool, CrpFilesAreOneQuotedFieldLine) {

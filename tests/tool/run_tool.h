@@ -1,0 +1,27 @@
+#pragma once
+
+// Runs tolvana-cipher as a process of its own, as a script does: one file per
+// platform (run_tool_posix.cpp, run_tool_win.cpp).
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tolvana::testing {
+
+struct ToolResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// A new empty folder for one test.
+std::filesystem::path MakeTestFolder();
+
+// Runs the tool (TOLVANA_CIPHER_TOOL) with `arguments` (UTF-8), in the folder
+// `dir`, with the file `dir`/.in on standard input and standard output and
+// error into `dir`/.out and `dir`/.err, under the locale `locale`.
+int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
+            const char* locale);
+
+} // namespace tolvana::testing
