@@ -173,7 +173,7 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
 
     Result missing = run({"dekryptera", "saknas.crp"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "tolvana-cipher: saknas.crp: kan inte läsas: filen finns inte\n");
+    EXPECT_EQ(missing.err, "tolvana-cipher: saknas.crp: kan inte läsas: filen eller mappen finns inte\n");
 }
 
 // Large cipher texts are decoded in two halves at once; the result and the

@@ -8,7 +8,6 @@
 #include "ui/platform/nativepath.h"
 #include "ui/platform/passwordplaces.h"
 #include "ui/platform/systemtools.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -84,15 +84,9 @@ private:
     void buildControls();
     void buildMenus();
     void showMessage(const QString& text);
-    // The codes of a text, or nothing after telling the user which character
-    // has none; `cannot` begins that message, `lineBreak` counts its lines.
-    std::optional<std::string> codesOf(const QString& text, const QString& lineBreak,
-                                       const QString& cannot);
     // Tells the user that a file was too large to open; other failures to
     // open a file pass in silence.
     void showTooLarge(const QString& path, const storage::StorageError& error);
-    static QString missingCharacter(const QString& text, qsizetype position,
-                                    const QString& lineBreak, const QString& cannot);
     // Runs a command unless one runs already; the window takes no input
     // meanwhile, and running out of memory ends the command with a message.
     void runCommand(const std::function<void()>& command);

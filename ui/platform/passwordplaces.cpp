@@ -2,7 +2,6 @@
 
 #include "storage/files.h"
 #include "ui/platform/nativepath.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QDir>
 #include <QFile>

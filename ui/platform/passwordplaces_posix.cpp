@@ -6,7 +6,6 @@
 
 #include "storage/storageerror.h"
 #include "ui/platform/nativepath.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QStandardPaths>
 

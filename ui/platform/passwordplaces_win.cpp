@@ -28,7 +28,6 @@
 #include "ui/platform/passwordplaces.h"
 
 #include "ui/platform/nativepath.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QDir>
 #include <QStandardPaths>

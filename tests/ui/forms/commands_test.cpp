@@ -7,7 +7,6 @@
 #include "ui/forms/mainwindow.h"
 #include "ui/textbox/textbox.h"
 #include "ui/texts/codepage.h"
-#include "ui/texts/controlnames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -146,26 +145,6 @@ TEST_F(CommandsTest, ControlCharactersInMessagesAreNamedInWords) {
         QStringLiteral("tecknet styrtecken (kod 133) (U+0085) på rad 1 finns inte")))
         << dialogs.messages[1].text.toStdString();
     EXPECT_EQ(clear()->text(), QStringLiteral("a") + QChar(0x85));
-}
-
-TEST(ControlNames, EveryControlCharacterHasItsOwnNameAndCode) {
-    QStringList names;
-    for (char16_t c = 0; c < 0x20; ++c) names << ControlName(c);
-    names << ControlName(0x7F);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const int code = i < 0x20 ? static_cast<int>(i) : 127;
-        EXPECT_TRUE(names[i].endsWith(QStringLiteral(" (kod %1)").arg(code))) << code;
-        EXPECT_GT(names[i].size(), QStringLiteral(" (kod 1)").size() + 2) << code;
-        EXPECT_EQ(names.count(names[i]), 1) << names[i].toStdString();
-    }
-    EXPECT_EQ(ControlName(13), "vagnretur (kod 13)");
-    EXPECT_EQ(ControlName(10), "radmatning (kod 10)");
-    EXPECT_EQ(ControlName(9), "tabb (kod 9)");
-    EXPECT_EQ(ControlName(0), "nolltecken (kod 0)");
-    EXPECT_EQ(ControlName(0x9D), "styrtecken (kod 157)");
-    for (char16_t c : {u' ', u'a', u'å', char16_t(0xA0), char16_t(0x20AC)})
-        EXPECT_TRUE(ControlName(c).isEmpty());
-    EXPECT_EQ(WithControlNames(QStringLiteral("a\rb")), "a[vagnretur (kod 13)]b");
 }
 
 // Runs in a child process of its own (a death test re-runs the test program):

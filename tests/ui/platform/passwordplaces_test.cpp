@@ -5,7 +5,6 @@
 #include "storage/files.h"
 #include "ui/platform/nativepath.h"
 #include "ui/platform/passwordplaces.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QDir>
 #include <QFile>
