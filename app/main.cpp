@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
     tolvana::ui::InstallSwedishTranslations(app);
 
     tolvana::ui::QtDialogs dialogs;
-    tolvana::ui::Services services{dialogs};
-    services.passwordFiles = tolvana::ui::DefaultPasswordPlaces();
+    tolvana::ui::Services services{dialogs, tolvana::ui::DefaultPasswordPlaces()};
     std::unique_ptr<tolvana::ui::MainWindow> window =
         tolvana::ui::StartProgram(std::move(services), line.files);
     if (!window) return 0;

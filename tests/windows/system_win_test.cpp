@@ -96,7 +96,7 @@ TEST(SystemInfo, WithoutTheValueTheMessageIsShown) {
 class WindowsPasswordPlaces : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const PasswordPlace& place : places.places)
+        for (const PasswordPlace& place : places.places())
             for (const std::string* path : {&place.files.flagPath, &place.files.passwordPath}) {
                 const QString name = PathForDisplay(*path);
                 QFile file(name);
@@ -136,19 +136,19 @@ protected:
 TEST_F(WindowsPasswordPlaces, OwnFolderThenVirtualStoreThenTheRootOfC) {
     const QString local = QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
     ASSERT_FALSE(local.isEmpty());
-    ASSERT_EQ(places.places.size(), 3u);
-    EXPECT_EQ(PathForDisplay(places.places[0].files.flagPath).toLower(),
+    ASSERT_EQ(places.places().size(), 3u);
+    EXPECT_EQ(PathForDisplay(places.places()[0].files.flagPath).toLower(),
               (local + QStringLiteral("\\Tolvana\\numberone")).toLower());
-    EXPECT_EQ(PathForDisplay(places.places[1].files.passwordPath).toLower(),
+    EXPECT_EQ(PathForDisplay(places.places()[1].files.passwordPath).toLower(),
               (local + QStringLiteral("\\VirtualStore\\id")).toLower());
-    EXPECT_EQ(places.places[2].files.flagPath, "c:\\numberone");
-    EXPECT_EQ(places.places[2].files.passwordPath, "c:\\id");
-    EXPECT_EQ(places.writeOrder, (std::vector<std::size_t>{2, 0}));
+    EXPECT_EQ(places.places()[2].files.flagPath, "c:\\numberone");
+    EXPECT_EQ(places.places()[2].files.passwordPath, "c:\\id");
+    EXPECT_EQ(places.writeOrder(), (std::vector<std::size_t>{2, 0}));
 }
 
 TEST_F(WindowsPasswordPlaces, AnOlderCopysRedirectedPasswordIsAskedAtStart) {
-    Put(places.places[1].files.flagPath, QByteArray("\x01\x00", 2));
-    Put(places.places[1].files.passwordPath, QByteArray("\"gammalt\"\r\n"));
+    Put(places.places()[1].files.flagPath, QByteArray("\x01\x00", 2));
+    Put(places.places()[1].files.passwordPath, QByteArray("\"gammalt\"\r\n"));
     ScriptedDialogs dialogs;
     dialogs.inputAnswers = {QStringLiteral("fel"), QStringLiteral("gammalt")};
     EXPECT_TRUE(RunStartupLock(dialogs, places));

@@ -33,14 +33,22 @@ class WorkControl;
 char SystemDecimalSeparator();
 
 // Everything the window is given rather than finding for itself, so tests can
-// stand in for the user's boxes and locale.
+// stand in for the user's boxes, locale and password files. There is no
+// window without its password places: "Skapa lösenord" always has one to
+// write.
 struct Services {
+    Services(Dialogs& dialogs, PasswordPlaces passwordFiles,
+             std::function<char()> decimalSeparator = SystemDecimalSeparator,
+             SystemTools& tools = DefaultSystemTools())
+        : dialogs(dialogs), passwordFiles(std::move(passwordFiles)),
+          decimalSeparator(std::move(decimalSeparator)), tools(tools) {}
+
     Dialogs& dialogs;
-    std::function<char()> decimalSeparator = SystemDecimalSeparator;
-    PasswordPlaces passwordFiles = {};
+    PasswordPlaces passwordFiles;
+    std::function<char()> decimalSeparator;
     // Must outlive every window: an About window may stay open after the
     // main window has closed.
-    SystemTools& tools = DefaultSystemTools();
+    SystemTools& tools;
 };
 
 class MainWindow : public QMainWindow {

@@ -12,12 +12,22 @@ namespace tolvana::ui {
 
 using storage::StorageError;
 
-PasswordPlaces::PasswordPlaces(storage::PasswordFiles files)
-    : places{{std::move(files), {}, true}}, writeOrder{0} {}
+PasswordPlaces::PasswordPlaces(storage::PasswordFiles files, std::string folder)
+    : places_{{std::move(files), std::move(folder), true}}, writeOrder_{0} {}
+
+PasswordPlaces::PasswordPlaces(std::vector<PasswordPlace> places,
+                               std::vector<std::size_t> writeOrder)
+    : places_(std::move(places)), writeOrder_(std::move(writeOrder)) {
+    if (places_.empty() || writeOrder_.empty())
+        throw std::invalid_argument("password places: none to read or none to write");
+    for (std::size_t index : writeOrder_)
+        if (index >= places_.size())
+            throw std::invalid_argument("password places: a write order past the places");
+}
 
 FoundPassword ReadPassword(const PasswordPlaces& places) {
     FoundPassword found{storage::NoPassword{}, {}};
-    for (const PasswordPlace& place : places.places) {
+    for (const PasswordPlace& place : places.places()) {
         found.files = place.files;
         // Reading a place creates its missing flag file; only the places that
         // should have one get it.
@@ -58,8 +68,8 @@ void Remove(const std::string& path) {
 
 void StorePassword(const PasswordPlaces& places, std::string_view password) {
     std::exception_ptr first;
-    for (std::size_t index : places.writeOrder) {
-        const PasswordPlace& place = places.places.at(index);
+    for (std::size_t index : places.writeOrder()) {
+        const PasswordPlace& place = places.places()[index];
         try {
             MakeFolder(place.folder);
             storage::StorePassword(place.files, password);
@@ -69,17 +79,16 @@ void StorePassword(const PasswordPlaces& places, std::string_view password) {
         }
         for (std::size_t earlier = 0; earlier < index; ++earlier) {
             // The flag first: without it the place is passed over at start.
-            Remove(places.places[earlier].files.flagPath);
-            Remove(places.places[earlier].files.passwordPath);
+            Remove(places.places()[earlier].files.flagPath);
+            Remove(places.places()[earlier].files.passwordPath);
         }
         return;
     }
-    if (first) std::rethrow_exception(first);
-    throw StorageError(StorageError::Kind::CannotOpen, {}, StorageError::Reason::Other);
+    std::rethrow_exception(first); // there is always a place to write
 }
 
 const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places) {
-    return places.places.at(places.writeOrder.at(0)).files;
+    return places.places()[places.writeOrder().front()].files;
 }
 
 } // namespace tolvana::ui

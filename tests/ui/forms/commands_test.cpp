@@ -154,13 +154,14 @@ TEST_F(CommandsTest, ControlCharactersInMessagesAreNamedInWords) {
 // nothing. Exits 0 when all went as it should.
 [[noreturn]] void RunOutOfMemory(const QString& cipherFile) {
     ScriptedDialogs dialogs;
+    testing::PasswordFolder passwords;
     bool ok = true;
     auto expect = [&ok](bool condition, const char* what) {
         if (!condition) std::fprintf(stderr, "not so: %s\n", what);
         ok = ok && condition;
     };
     {
-        MainWindow window(Services{dialogs, [] { return ','; }});
+        MainWindow window(Services{dialogs, passwords.places(), [] { return ','; }});
         window.show();
         const QString big(16'000'000, u'a');
         window.clearTextBox()->setText(big);

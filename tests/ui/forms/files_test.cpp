@@ -41,7 +41,7 @@ protected:
     }
 
     void open(char decimal = ',') {
-        Services services{dialogs, [decimal] { return decimal; }, files};
+        Services services{dialogs, files, [decimal] { return decimal; }};
         window = StartProgram(std::move(services));
         ASSERT_NE(window, nullptr);
         window->activateWindow();
@@ -367,14 +367,14 @@ TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
     WriteAll(path("id"), "\"hemligt\"\r\n");
     for (const QStringList& answers : {QStringList{""}, QStringList{"fel", ""}}) {
         dialogs.inputAnswers.assign(answers.begin(), answers.end());
-        EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+        EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
         EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
     }
 }
 
 TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
     WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
-    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
@@ -386,7 +386,7 @@ TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
 TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
     WriteAll(path("id"), "\"pw\"\r\n");
     ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
-    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "

@@ -47,7 +47,7 @@ protected:
     QString path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
 
     void start(const QStringList& given = {}) {
-        window = StartProgram(Services{dialogs, [] { return ','; }, files}, given);
+        window = StartProgram(Services{dialogs, files, [] { return ','; }}, given);
     }
 
     // The boxes may fill after the command has returned; wait a little.
