@@ -201,8 +201,10 @@ void SyncAndClose(File& file, const std::string& path);
 // False when nothing does, and also when that cannot be found out.
 bool Exists(const std::string& path);
 
-// Removes the file `path` (not a folder); a missing file is no error. For
-// undoing a file that the caller itself has just created. Throws WriteFailed.
+// Removes the file `path` (not a folder); a missing file is no error. A file
+// marked read-only is removed too (on POSIX that takes only the folder's
+// permission; on Windows its read-only attribute is cleared first). Throws
+// WriteFailed.
 void RemoveFile(const std::string& path);
 
 // Makes the folder `path` and any missing parents, each readable and writable

@@ -437,8 +437,18 @@ bool Exists(const std::string& path) {
 void RemoveFile(const std::string& path) {
     const std::wstring wide = Widen(path, Kind::WriteFailed);
     if (::DeleteFileW(wide.c_str())) return;
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) throw SystemError(Kind::WriteFailed, path, error);
+    DWORD error = ::GetLastError();
+    // Windows refuses to remove a file with the read-only attribute.
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (::DeleteFileW(wide.c_str())) return;
+        error = ::GetLastError();
+        ::SetFileAttributesW(wide.c_str(), attributes); // as it was
+    }
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        throw SystemError(Kind::WriteFailed, path, error);
 }
 
 void MakePrivateFolder(const std::string& path) {

@@ -1,10 +1,6 @@
 #include "ui/platform/passwordplaces.h"
 
 #include "storage/files.h"
-#include "ui/platform/nativepath.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <exception>
 
@@ -45,23 +41,9 @@ FoundPassword ReadPassword(const PasswordPlaces& places) {
 
 namespace {
 
+// Makes the folder of a place, for the user alone; the error says why not.
 void MakeFolder(const std::string& folder) {
-    if (folder.empty()) return;
-    if (!QDir().mkpath(PathForDisplay(folder)))
-        throw StorageError(StorageError::Kind::CannotOpen, folder,
-                           StorageError::Reason::NoPermission);
-}
-
-// Removes a file of a place that would otherwise still be read first.
-void Remove(const std::string& path) {
-    if (!storage::FileExists(path)) return;
-    QFile file(PathForDisplay(path));
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-    if (!file.remove())
-        throw StorageError(StorageError::Kind::WriteFailed, path,
-                           file.error() == QFileDevice::PermissionsError
-                               ? StorageError::Reason::NoPermission
-                               : StorageError::Reason::Other);
+    if (!folder.empty()) storage::EnsurePrivateFolder(folder);
 }
 
 } // namespace
@@ -79,8 +61,8 @@ void StorePassword(const PasswordPlaces& places, std::string_view password) {
         }
         for (std::size_t earlier = 0; earlier < index; ++earlier) {
             // The flag first: without it the place is passed over at start.
-            Remove(places.places()[earlier].files.flagPath);
-            Remove(places.places()[earlier].files.passwordPath);
+            storage::RemoveFile(places.places()[earlier].files.flagPath);
+            storage::RemoveFile(places.places()[earlier].files.passwordPath);
         }
         return;
     }
