@@ -31,11 +31,16 @@ std::string PasswordRefused(storage::PasswordProblem problem, std::string_view) 
 }
 
 std::string PasswordNotSaved(std::string_view failedName, const storage::StorageError& error,
-                             bool, std::string_view passwordFile, std::string_view flagFile,
-                             bool) {
-    return Fill("%1: filen %2 kunde inte skrivas (%3).\n\nDet tidigare lösenordet gäller som "
-                "förut: filerna %4 och %5 är oförändrade.",
-                {kNotSaved, failedName, StorageReason(error), passwordFile, flagFile});
+                             bool folder, std::string_view passwordFile, std::string_view flagFile,
+                             bool hadPassword) {
+    std::string text = Fill(folder ? "%1: mappen %2 kunde inte skapas (%3)."
+                                   : "%1: filen %2 kunde inte skrivas (%3).",
+                            {kNotSaved, failedName, StorageReason(error)});
+    if (hadPassword)
+        return text + Fill("\n\nDet tidigare lösenordet gäller som förut: filerna %1 och %2 är "
+                           "oförändrade.",
+                           {passwordFile, flagFile});
+    return text + "\n\nProgrammet har fortfarande inget lösenord.";
 }
 
 std::string PasswordNotRestored(std::string_view causeName, const storage::StorageError& cause,

@@ -74,6 +74,16 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
     }
 }
 
+bool FlagIsSet(const std::string& flagPath) {
+    if (!FileExists(flagPath)) return false;
+    try {
+        RecordFile flag = OpenRecordsForReading(flagPath);
+        return flag.GetRecord(kFlagRecord) > 0;
+    } catch (const StorageError&) {
+        return true;
+    }
+}
+
 PasswordProblem CheckNewPassword(std::string_view password) {
     if (password.empty()) return PasswordProblem::Empty;
     if (password.find('"') != std::string_view::npos) return PasswordProblem::HoldsQuote;

@@ -70,6 +70,12 @@ using PasswordState =
 // Throws nothing for these cases; only running out of memory escapes.
 PasswordState ReadPasswordState(const PasswordFiles& files);
 
+// Whether the flag file says that a password is set, read without creating or
+// changing anything: false when it is missing, empty or not above 0. A flag
+// file that is there but cannot be read counts as set, since a password may
+// be.
+bool FlagIsSet(const std::string& flagPath);
+
 // A failed StorePassword that could not put the flag file back either: the
 // StorageError itself says why the flag file could not be restored, cause()
 // what failed first.

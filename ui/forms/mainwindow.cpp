@@ -356,7 +356,9 @@ void MainWindow::createPasswordCommand() {
         return;
     }
     // Either both files hold the new password, or both are as they were.
-    const storage::PasswordFiles& files = FirstWritten(services_.passwordFiles);
+    const PasswordPlace& place = FirstWritten(services_.passwordFiles);
+    const storage::PasswordFiles& files = place.files;
+    const bool hadPassword = AnyPasswordSet(services_.passwordFiles);
     const auto shown = [](const std::string& path) { return PathForDisplay(path).toStdString(); };
     try {
         StorePassword(services_.passwordFiles, *codes);
@@ -365,9 +367,10 @@ void MainWindow::createPasswordCommand() {
                                                       shown(error.path()), error,
                                                       shown(files.passwordPath))));
     } catch (const storage::StorageError& error) {
-        showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, false,
+        const bool folder = !place.folder.empty() && error.path() == place.folder;
+        showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
                                                    shown(files.passwordPath),
-                                                   shown(files.flagPath), true)));
+                                                   shown(files.flagPath), hadPassword)));
     }
 }
 

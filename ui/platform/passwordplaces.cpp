@@ -69,8 +69,14 @@ void StorePassword(const PasswordPlaces& places, std::string_view password) {
     std::rethrow_exception(first); // there is always a place to write
 }
 
-const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places) {
-    return places.places()[places.writeOrder().front()].files;
+bool AnyPasswordSet(const PasswordPlaces& places) {
+    for (const PasswordPlace& place : places.places())
+        if (storage::FlagIsSet(place.files.flagPath)) return true;
+    return false;
+}
+
+const PasswordPlace& FirstWritten(const PasswordPlaces& places) {
+    return places.places()[places.writeOrder().front()];
 }
 
 } // namespace tolvana::ui

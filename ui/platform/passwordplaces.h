@@ -66,9 +66,13 @@ FoundPassword ReadPassword(const PasswordPlaces& places);
 // cleared.
 void StorePassword(const PasswordPlaces& places, std::string_view password);
 
-// The files of the first place in the write order: those that the errors of
+// Whether a password is set in any place, found without creating or changing
+// any file (storage::FlagIsSet).
+bool AnyPasswordSet(const PasswordPlaces& places);
+
+// The first place in the write order: the one that the errors of
 // StorePassword are about.
-const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places);
+const PasswordPlace& FirstWritten(const PasswordPlaces& places);
 
 // The places of this platform (passwordplaces_win.cpp, passwordplaces_posix.cpp).
 PasswordPlaces DefaultPasswordPlaces();

@@ -1,3 +1,4 @@
+#include "tests/support/child_process.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
@@ -412,6 +413,39 @@ TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
                              "mapp).\n\nDet tidigare lösenordet gäller som förut: filerna %2 och "
                              "%1 är oförändrade.")
                   .arg(path("numberone"), path("id")));
+}
+
+// "Skapa lösenord" with no password set and a data folder that cannot be
+// made (its parent may not be written): the message names the folder and the
+// real reason, and speaks of no earlier password.
+TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to make a folder nobody may write";
+    const QString share = path("share");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("share"));
+    ::chmod(folder.path().toLocal8Bit().constData(), 0755);
+    ::chmod(share.toLocal8Bit().constData(), 0755); // the super-user's, and not for nobody
+    const std::string data = QFile::encodeName(share + "/Tolvana").toStdString();
+    const storage::PasswordFiles place{data + "/numberone", data + "/id"};
+    const QString expected =
+        QStringLiteral("Lösenordet sparades inte: mappen %1 kunde inte skapas (behörighet "
+                       "saknas).\n\nProgrammet har fortfarande inget lösenord.")
+            .arg(share + "/Tolvana");
+
+    const int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        MainWindow window(Services{dialogs, PasswordPlaces(place, data), [] { return ','; }});
+        dialogs.inputAnswers = {QStringLiteral("nytt")};
+        window.createPassword();
+        if (dialogs.messages.size() != 1) return 1;
+        if (dialogs.messages[0].text != expected) {
+            std::fprintf(stderr, "%s\n", qPrintable(dialogs.messages[0].text));
+            return 2;
+        }
+        return 0;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(QFile::exists(share + "/Tolvana"));
 }
 
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
