@@ -4,6 +4,8 @@
 #include "messages/format_p.h"
 #include "messages/messages.h"
 
+#include "storage/codepage.h"
+
 namespace tolvana::messages {
 
 using detail::Fill;
@@ -18,7 +20,7 @@ std::string PasswordWithoutCode(char32_t c, std::uint64_t line) {
     return Fill("%1: %2 finns inte i teckentabellen.", {kNotSaved, DescribeCharacter(c, line)});
 }
 
-std::string PasswordRefused(storage::PasswordProblem problem, std::string_view) {
+std::string PasswordRefused(storage::PasswordProblem problem, std::string_view codes) {
     switch (problem) {
     case storage::PasswordProblem::None:
     case storage::PasswordProblem::Empty: break;
@@ -26,6 +28,18 @@ std::string PasswordRefused(storage::PasswordProblem problem, std::string_view) 
         return Fill("%1: det får inte innehålla citattecken (\").\n\nDet som står efter "
                     "citattecknet skulle aldrig kunna läsas tillbaka.",
                     {kNotSaved});
+    case storage::PasswordProblem::HoldsControlCharacter:
+        for (char code : codes) {
+            const std::string name = ControlName(storage::CharOfCode(static_cast<unsigned char>(code)));
+            if (!name.empty())
+                return Fill("%1: det innehåller tecknet %2, som inte kan skrivas in när "
+                            "programmet startar.",
+                            {kNotSaved, name});
+        }
+        break;
+    case storage::PasswordProblem::TooLong:
+        return Fill("%1: det får vara högst %2 tecken långt.",
+                    {kNotSaved, detail::Grouped(storage::kMaxPasswordLength)});
     }
     return Fill("%1.", {kNotSaved});
 }
@@ -64,6 +78,7 @@ std::string PasswordMissing(const storage::PasswordMissing& missing, std::string
         break;
     case Cause::EmptyFile: what = "är tom"; break;
     case Cause::EmptyPassword: what = "innehåller ett tomt lösenord"; break;
+    case Cause::Corrupt: what = "är skadad: den innehåller inget lösenord som går att skriva in"; break;
     }
     return Fill("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
                 "Om du tar bort filen %3 tas lösenordet bort.",

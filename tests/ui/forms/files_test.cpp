@@ -373,13 +373,30 @@ TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
     }
 }
 
-TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
+// A flag without a password that can be given: no password file, or one that
+// is readable but corrupt (binary, or 1 MB of one line). Each ends the
+// program with the hint that removing the flag file removes the password,
+// and asks for nothing.
+TEST_F(StartupLock, FlagWithoutUsablePasswordSaysHowToRemoveIt) {
     WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
-    EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
-    EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
-    EXPECT_TRUE(dialogs.inputs.empty());
+    const std::pair<std::optional<QByteArray>, const char*> cases[] = {
+        {std::nullopt, "finns inte"},
+        {QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00\x00", 12), "är skadad"},
+        {QByteArray(1 << 20, 'x'), "är skadad"},
+    };
+    for (const auto& [bytes, what] : cases) {
+        QFile::remove(path("id"));
+        if (bytes) WriteAll(path("id"), *bytes);
+        dialogs.messages.clear();
+        EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        const QString& text = dialogs.messages[0].text;
+        EXPECT_TRUE(text.contains(QStringLiteral("lösenordsfilen %1 %2").arg(path("id"), what)))
+            << text.toStdString();
+        EXPECT_TRUE(text.endsWith(
+            QStringLiteral("Om du tar bort filen %1 tas lösenordet bort.").arg(path("numberone"))));
+        EXPECT_TRUE(dialogs.inputs.empty());
+    }
 }
 
 // A flag file that is there but cannot be read ends the program with a word:
@@ -469,11 +486,14 @@ TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
 
 TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {
     open();
-    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś")};
-    press("SkapaLosen");
-    press("SkapaLosen");
-    press("SkapaLosen");
-    EXPECT_EQ(dialogs.messages.size(), 2u);
+    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś"),
+                            QStringLiteral("a\tb")};
+    for (int i = 0; i < 4; ++i) press("SkapaLosen");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    // A tab (pasted) could never be typed at the prompt.
+    EXPECT_EQ(dialogs.messages[2].text,
+              QStringLiteral("Lösenordet sparades inte: det innehåller tecknet tabb (kod 9), som "
+                             "inte kan skrivas in när programmet startar."));
     EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
     EXPECT_FALSE(QFile::exists(path("id")));
 }
