@@ -17,6 +17,11 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
     case Reason::IsFolder: return "det är en mapp";
     case Reason::TooLarge: return "filen är för stor";
     case Reason::NotRegularFile: return "det är ingen vanlig fil";
+    case Reason::OwnerNotKept:
+        return "filen ägs av en annan användare eller grupp och skulle byta ägare om den "
+               "ersattes";
+    case Reason::FolderNotWritable:
+        return "mappen kan inte skrivas i, så filen kan inte ersättas på ett säkert sätt";
     case Reason::None:
     case Reason::Other: break;
     }
@@ -35,7 +40,16 @@ std::string StorageReason(const storage::StorageError& error) {
     return Fill("filen är %1 stor, och högst %2 kan läsas in", {size, maximum});
 }
 
-std::string SaveAdvice(Reason) { return {}; }
+std::string SaveAdvice(Reason reason) {
+    switch (reason) {
+    case Reason::OwnerNotKept:
+        return "Du kan spara under ett annat namn, eller be filens ägare att göra dig till ägare "
+               "av den.";
+    case Reason::FolderNotWritable:
+        return "Du kan spara i en annan mapp, eller be mappens ägare om rätt att skriva i den.";
+    default: return {};
+    }
+}
 
 std::string FileNotSaved(std::string_view name, const storage::StorageError& error,
                          bool earlierFile) {

@@ -27,6 +27,9 @@
 //     ENOENT, ENOTDIR / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound;
 //     a folder where a file was wanted (EISDIR): IsFolder;
 //     a device, pipe or socket where a file was wanted: NotRegularFile;
+//     a file the user may write that is not replaced because its owner could
+//     not be kept, or because no file can be made in its folder:
+//     OwnerNotKept, FolderNotWritable (see BeginReplacement);
 //     anything else: Other, with the native code.
 // - No function blocks on a named pipe or a device: such paths are refused as
 //   NotRegularFile.
@@ -150,10 +153,15 @@ public:
 //   faccessat(W_OK, AT_EACCESS) for ACLs and read-only mounts; on Windows its
 //   read-only attribute and its ACL. (Renaming needs only the folder's right,
 //   so without this check a read-only file would be replaced.)
+// - An existing target that the user may write, in a folder where no file may
+//   be made, is refused with FolderNotWritable: it could only be written in
+//   place, and a failure halfway would lose it. (A new file there is refused
+//   with NoPermission.)
 // - With Permissions::Ordinary an existing target's owner, group and
 //   permission bits are given to the new version; where that is not allowed
-//   (a file of another user), the save is refused with NoPermission rather
-//   than change them.
+//   (a file of another user, or of a group the user is not in), the save is
+//   refused with OwnerNotKept rather than change them. (Windows: ReplaceFileW
+//   keeps the old file's ACL, so there is nothing to refuse.)
 //
 // Throws StorageError(CannotOpen).
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions);

@@ -339,7 +339,16 @@ std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissio
     const bool ownerOnly = permissions == Permissions::OwnerOnly;
     OwnerOnlyDescriptor security;
     std::wstring temp;
-    File file = CreateTemp(FolderOf(target), ownerOnly ? security.get() : nullptr, path, temp);
+    File file;
+    try {
+        file = CreateTemp(FolderOf(target), ownerOnly ? security.get() : nullptr, path, temp);
+    } catch (const StorageError& error) {
+        // The file itself may be written, but nothing may be made beside it.
+        if (exists && error.reason() == Reason::NoPermission)
+            throw StorageError(Kind::CannotOpen, path, Reason::FolderNotWritable,
+                               error.systemCode());
+        throw;
+    }
     return std::make_unique<WindowsReplacement>(path, target, std::move(temp), std::move(file),
                                                 exists && !ownerOnly);
 }

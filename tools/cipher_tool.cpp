@@ -319,8 +319,10 @@ private:
         try {
             step();
         } catch (const storage::StorageError& error) {
+            const std::string advice = messages::SaveAdvice(error.reason());
             throw Failure{kFailed, name_ + ": kan inte skrivas: " + ReasonOf(error) +
-                                       "; en tidigare fil med samma namn är oförändrad"};
+                                       "; en tidigare fil med samma namn är oförändrad" +
+                                       (advice.empty() ? "" : ". " + advice)};
         }
     }
 

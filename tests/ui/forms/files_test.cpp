@@ -298,6 +298,60 @@ TEST_F(FileCommands, AReadOnlyFileIsNotReplaced) {
                   .arg(path("locked.crp")));
 }
 
+// Files the user may write but that are not replaced: one of another user
+// (writable through its group), and the user's own in a folder the user may
+// not write. The message says what stops the save and what the user can do.
+TEST_F(FileCommands, AWritableFileThatIsNotReplacedSaysWhatStopsTheSave) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to give files away";
+    const QByteArray old = "\"\n153\"\r\n";
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+    ASSERT_TRUE(QDir(folder.path()).mkdir("shared"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("locked"));
+    ::chmod(QFile::encodeName(path("shared")).constData(), 0777);
+    WriteAll(path("shared/group.crp"), old); // root:nogroup 0664
+    ::chown(QFile::encodeName(path("shared/group.crp")).constData(), 0, testing::kNoGroup);
+    ::chmod(QFile::encodeName(path("shared/group.crp")).constData(), 0664);
+    WriteAll(path("locked/own.crp"), old); // nobody's, in root's folder
+    ::chown(QFile::encodeName(path("locked/own.crp")).constData(), testing::kNobody,
+            testing::kNoGroup);
+    const QString kept = QStringLiteral(" En tidigare fil med samma namn är oförändrad.");
+    const std::pair<QString, QString> cases[] = {
+        {path("shared/group.crp"),
+         QStringLiteral("Filen %1 sparades inte: filen ägs av en annan användare eller grupp och "
+                        "skulle byta ägare om den ersattes.\n\nDu kan spara under ett annat "
+                        "namn, eller be filens ägare att göra dig till ägare av den.")
+                 .arg(path("shared/group.crp")) +
+             kept},
+        {path("locked/own.crp"),
+         QStringLiteral("Filen %1 sparades inte: mappen kan inte skrivas i, så filen kan inte "
+                        "ersättas på ett säkert sätt.\n\nDu kan spara i en annan mapp, eller be "
+                        "mappens ägare om rätt att skriva i den.")
+                 .arg(path("locked/own.crp")) +
+             kept},
+    };
+
+    const int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        cipher()->setText("\n156");
+        int failures = 0;
+        for (const auto& [file, expected] : cases) {
+            dialogs.messages.clear();
+            dialogs.fileAnswers = {file};
+            choose("save");
+            if (dialogs.messages.size() != 1 || dialogs.messages[0].text != expected) {
+                for (const auto& message : dialogs.messages)
+                    std::fprintf(stderr, "%s\n", qPrintable(message.text));
+                failures |= 1;
+            }
+        }
+        return failures;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(path("shared/group.crp")), old);
+    EXPECT_EQ(ReadAll(path("locked/own.crp")), old);
+}
+
 TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
     const QByteArray old = "\"\n153\"\r\n";
     WriteAll(path("keep.crp"), old);
