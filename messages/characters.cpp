@@ -4,6 +4,7 @@
 #include "messages/messages.h"
 
 #include "storage/codepage.h"
+#include "storage/textfile.h"
 
 #include <array>
 #include <cmath>
@@ -63,38 +64,6 @@ namespace {
 
 using detail::AppendUtf8;
 
-// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when
-// it does not start with one (overlong forms and surrogates are not valid).
-std::size_t Utf8Length(std::string_view bytes, char32_t& c) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char first = b(0);
-    std::size_t length = 0;
-    if (first < 0x80) {
-        c = first;
-        return 1;
-    }
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-        c = first & 0x1F;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        c = first & 0x0F;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        c = first & 0x07;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((b(i) & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (b(i) & 0x3F);
-    }
-    const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return length;
-}
-
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 void AppendHexByte(std::string& out, unsigned char byte) {
@@ -110,7 +79,7 @@ std::string ShownName(std::string_view bytes) {
     out.reserve(bytes.size());
     while (!bytes.empty()) {
         char32_t c = 0;
-        const std::size_t length = Utf8Length(bytes, c);
+        const std::size_t length = storage::NextUtf8(bytes, 0, c);
         if (length == 0 || IsControl(c)) {
             // A stray byte alone; a control character with all its bytes.
             const std::size_t shown = length == 0 ? 1 : length;

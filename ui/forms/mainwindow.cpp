@@ -13,12 +13,9 @@
 #include "ui/texts/codepage.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -26,6 +23,7 @@
 #include <QPushButton>
 #include <QToolBar>
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 
@@ -82,13 +80,25 @@ Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&..
     return widget;
 }
 
-// The local files that a drag carries, in order.
+// The local files that a drag carries, in order, each held exactly: the URL's
+// percent escapes are decoded into the system's bytes, which
+// QUrl::toLocalFile() would not keep for a name that is not UTF-8.
 QStringList DroppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls()) return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) files << url.toLocalFile();
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const NamedFile named = FileNamedBy(QString::fromLatin1(url.toEncoded()));
+        if (!named.path.isEmpty()) files << named.path;
+    }
     return files;
+}
+
+// The extension of a path's file name, in lower case, or an empty text.
+QString ExtensionOf(const QString& path) {
+    const qsizetype name = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot >= name ? path.mid(dot + 1).toLower() : QString();
 }
 
 } // namespace
@@ -376,7 +386,7 @@ void MainWindow::createPasswordCommand() {
 
 void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
     if (error.reason() == storage::StorageError::Reason::TooLarge)
-        showMessage(Say(messages::FileNotOpened(path.toStdString(), error)));
+        showMessage(Say(messages::FileNotOpened(PathForDisplay(path).toStdString(), error)));
 }
 
 void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
@@ -473,28 +483,34 @@ void MainWindow::importTextCommand(const QString& path) {
         return;
     }
     if (unmappable) {
-        showMessage(Say(messages::TextFileNotImported(path.toStdString(), unmappable->character,
-                                                      unmappable->line)));
+        showMessage(Say(messages::TextFileNotImported(PathForDisplay(path).toStdString(),
+                                                      unmappable->character, unmappable->line)));
         return;
     }
     if (anyField) TextRenText->setContent(std::move(clear));
 }
 
-void MainWindow::openPath(const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        showMessage(Say(messages::FileMissing(shown.toStdString())));
+void MainWindow::openPath(const QString& given) {
+    const NamedFile named = FileNamedBy(given);
+    if (named.path.isEmpty()) {
+        showMessage(Say(messages::NotALocalFile(PathForDisplay(given).toStdString(),
+                                                named.scheme.toStdString())));
+        return;
+    }
+    const QString& path = named.path;
+    const std::string shown = PathForDisplay(path).toStdString();
+    if (!storage::FileExists(StoragePath(path))) {
+        showMessage(Say(messages::FileMissing(shown)));
         return;
     }
     // By the name's extension, whatever its case, as the file dialogs choose.
-    const QString extension = info.suffix().toLower();
+    const QString extension = ExtensionOf(path);
     if (extension == u"crp")
         openCipherPath(path);
     else if (extension == u"txt")
         importTextPath(path);
     else
-        showMessage(Say(messages::FileOfOtherKind(shown.toStdString())));
+        showMessage(Say(messages::FileOfOtherKind(shown)));
 }
 
 void MainWindow::saveCipherFile() {
@@ -544,7 +560,8 @@ void MainWindow::saveCipherCommand() {
         using Reason = storage::StorageError::Reason;
         const bool earlierFile = existed && error.reason() != Reason::IsFolder &&
                                  error.reason() != Reason::NotRegularFile;
-        showMessage(Say(messages::FileNotSaved(path->toStdString(), error, earlierFile)));
+        showMessage(
+            Say(messages::FileNotSaved(PathForDisplay(*path).toStdString(), error, earlierFile)));
     }
 }
 

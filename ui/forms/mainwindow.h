@@ -71,10 +71,11 @@ public slots:
     // The second halves of the two commands above, for a file already chosen.
     void openCipherPath(const QString& path);
     void importTextPath(const QString& path);
-    // A file given from outside the window (the command line, a drop): a
-    // ".crp" file opens as a cipher file, a ".txt" file is imported; any other
-    // file, or one that does not exist, is refused with a message.
-    void openPath(const QString& path);
+    // A file given from outside the window (the command line, a drop), as a
+    // path or a file URL (FileNamedBy): a ".crp" file opens as a cipher file,
+    // a ".txt" file is imported; any other file, one that does not exist, and
+    // an address of another kind are refused with a message.
+    void openPath(const QString& given);
     void saveCipherFile();
     void quit();
 
