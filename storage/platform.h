@@ -42,6 +42,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvana::storage {
 
@@ -214,6 +215,21 @@ bool Exists(const std::string& path);
 // permission; on Windows its read-only attribute is cleared first). Throws
 // WriteFailed.
 void RemoveFile(const std::string& path);
+
+// One entry of a folder: its name as the system's bytes (UTF-8 on Windows),
+// whether it is a regular file or a folder (symbolic links followed), its size
+// in bytes and the time it was last changed, in seconds since 1970.
+struct FolderEntry {
+    std::string name;
+    bool regularFile = false;
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// The entries of the folder `path`, "." and ".." left out, in no particular
+// order. Throws StorageError(CannotOpen) when the folder cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& path);
 
 // Makes the folder `path` and any missing parents, each readable and writable
 // by the owner only (0700; on Windows the inherited ACL). An existing folder

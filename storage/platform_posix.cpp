@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <stdexcept>
@@ -417,6 +418,33 @@ bool Exists(const std::string& path) {
 void RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         throw SystemError(Kind::WriteFailed, path, errno);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw SystemError(Kind::CannotOpen, path, errno);
+    DIR* folder = ::fdopendir(fd);
+    if (folder == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        throw SystemError(Kind::CannotOpen, path, error);
+    }
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        FolderEntry found{name};
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, 0) == 0) {
+            found.regularFile = S_ISREG(st.st_mode);
+            found.folder = S_ISDIR(st.st_mode);
+            found.size = static_cast<std::uint64_t>(st.st_size);
+            found.modified = static_cast<std::int64_t>(st.st_mtime);
+        }
+        entries.push_back(std::move(found));
+    }
+    ::closedir(folder); // closes fd too
+    return entries;
 }
 
 void MakePrivateFolder(const std::string& path) {

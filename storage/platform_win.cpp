@@ -460,6 +460,41 @@ void RemoveFile(const std::string& path) {
         throw SystemError(Kind::WriteFailed, path, error);
 }
 
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    std::wstring pattern = Widen(path, Kind::CannotOpen);
+    if (!pattern.empty() && !IsSeparator(pattern.back())) pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, 0);
+    std::vector<FolderEntry> entries;
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return entries; // an empty drive
+        throw SystemError(Kind::CannotOpen, path, error);
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const int length = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()),
+                                                 nullptr, 0, nullptr, nullptr);
+        FolderEntry entry;
+        entry.name.resize(static_cast<std::size_t>(length));
+        ::WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), entry.name.data(),
+                              length, nullptr, nullptr);
+        entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.regularFile = !entry.folder && !(data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
+        entry.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        // 100-nanosecond steps since 1601.
+        const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                    data.ftLastWriteTime.dwLowDateTime;
+        entry.modified = static_cast<std::int64_t>(ticks / 10'000'000) - 11'644'473'600LL;
+        entries.push_back(std::move(entry));
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return entries;
+}
+
 void MakePrivateFolder(const std::string& path) {
     const std::wstring wide = Widen(path, Kind::CannotOpen);
     // Skip what cannot be made: a drive ("c:\") or a share ("\\server\share\").

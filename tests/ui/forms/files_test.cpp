@@ -2,9 +2,13 @@
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
+#include "ui/platform/nativepath.h"
 #include "ui/textbox/textbox.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -14,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -374,6 +380,53 @@ TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
     EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"keep.crp", "numberone"}));
+}
+
+// The real open dialog of the widgets, as the program shows it: a file whose
+// name is not UTF-8 (an old Latin-1 name) is in its list, and choosing it
+// opens the file.
+TEST(RealFileDialog, AFileWhoseNameIsNotUtf8IsListedAndOpens) {
+    QTemporaryDir folder;
+    const std::string bytes = StoragePath(folder.path());
+    const struct Removed { // Qt cannot remove what it cannot list
+        std::string path;
+        ~Removed() { std::filesystem::remove_all(path); }
+    } removed{bytes};
+    std::ofstream(bytes + "/r\xE4k.crp") << "\"\n153\"\r\n";
+
+    struct RealFileChoice : ScriptedDialogs {
+        std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override {
+            return QtDialogs().chooseFile(parent, request);
+        }
+    } dialogs;
+    MainWindow window(Services{dialogs, storage::PasswordFiles{bytes + "/numberone", bytes + "/id"}});
+    window.show();
+
+    bool listed = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->setDirectory(folder.path());
+        auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        const auto latin1 = [list] {
+            const QModelIndex root = list->rootIndex();
+            for (int row = 0; row < list->model()->rowCount(root); ++row)
+                if (list->model()->index(row, 0, root).data().toString() == u"r\\xE4k.crp")
+                    return list->model()->index(row, 0, root);
+            return QModelIndex();
+        };
+        listed = QTest::qWaitFor([&] { return latin1().isValid(); });
+        if (listed) {
+            list->setCurrentIndex(latin1());
+            QTest::keyClick(list, Qt::Key_Return);
+        } else {
+            dialog->reject();
+        }
+    });
+    window.findChild<QAction*>(QStringLiteral("open"))->trigger();
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(window.cipherTextBox()->text(), QStringLiteral("\n153"));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 class StartupLock : public WindowWithFiles {};
