@@ -105,8 +105,8 @@ std::string PasswordRefused(storage::PasswordProblem problem, std::string_view c
 // `passwordFile` and `flagFile` name the files the password was meant for;
 // `hadPassword` says whether a password was set before.
 std::string PasswordNotSaved(std::string_view failedName, const storage::StorageError& error,
-                             bool folder, std::string_view passwordFile,
-                             std::string_view flagFile, bool hadPassword);
+                             bool folder, std::string_view passwordFile, std::string_view flagFile,
+                             bool hadPassword);
 // Neither the password was stored (`cause`, on the file `causeName`) nor the
 // flag file `flagName` put back as it was (`restore`).
 std::string PasswordNotRestored(std::string_view causeName, const storage::StorageError& cause,

@@ -30,7 +30,8 @@ std::string PasswordRefused(storage::PasswordProblem problem, std::string_view c
                     {kNotSaved});
     case storage::PasswordProblem::HoldsControlCharacter:
         for (char code : codes) {
-            const std::string name = ControlName(storage::CharOfCode(static_cast<unsigned char>(code)));
+            const std::string name =
+                ControlName(storage::CharOfCode(static_cast<unsigned char>(code)));
             if (!name.empty())
                 return Fill("%1: det innehåller tecknet %2, som inte kan skrivas in när "
                             "programmet startar.",
@@ -78,7 +79,9 @@ std::string PasswordMissing(const storage::PasswordMissing& missing, std::string
         break;
     case Cause::EmptyFile: what = "är tom"; break;
     case Cause::EmptyPassword: what = "innehåller ett tomt lösenord"; break;
-    case Cause::Corrupt: what = "är skadad: den innehåller inget lösenord som går att skriva in"; break;
+    case Cause::Corrupt:
+        what = "är skadad: den innehåller inget lösenord som går att skriva in";
+        break;
     }
     return Fill("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
                 "Om du tar bort filen %3 tas lösenordet bort.",

@@ -37,14 +37,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         ::chmod(QFile::encodeName(folder.path()).constData(), 0777);
-        window = std::make_unique<ui::MainWindow>(
-            ui::Services{dialogs, storage::PasswordFiles{path("numberone"), path("id")},
-                         [] { return ','; }});
+        window = std::make_unique<ui::MainWindow>(ui::Services{
+            dialogs, storage::PasswordFiles{path("numberone"), path("id")}, [] { return ','; }});
     }
 
-    std::string path(const char* name) const {
-        return ui::StoragePath(folder.path()) + "/" + name;
-    }
+    std::string path(const char* name) const { return ui::StoragePath(folder.path()) + "/" + name; }
 
     // What the window says when it saves cipher text as `target`.
     std::string windowSaving(const std::string& target) {
@@ -80,9 +77,7 @@ protected:
         std::ifstream read(path(".err"), std::ios::binary);
         return {std::istreambuf_iterator<char>(read), {}};
     }
-    std::string toolSaving(const std::string& target) {
-        return tool({"kryptera", "-o", target});
-    }
+    std::string toolSaving(const std::string& target) { return tool({"kryptera", "-o", target}); }
 
     QTemporaryDir folder;
     testing::ScriptedDialogs dialogs;
@@ -100,10 +95,9 @@ protected:
 // The reasons that the system's error codes give, made to happen where a
 // saved file takes its place, and those that real files give.
 TEST_F(Agreement, EveryReasonASaveFailsFor) {
-    for (const auto& [error, reason] : {std::pair{EACCES, Reason::NoPermission},
-                                        std::pair{ENOSPC, Reason::DiskFull},
-                                        std::pair{EROFS, Reason::ReadOnlyFileSystem},
-                                        std::pair{EIO, Reason::Other}}) {
+    for (const auto& [error, reason] :
+         {std::pair{EACCES, Reason::NoPermission}, std::pair{ENOSPC, Reason::DiskFull},
+          std::pair{EROFS, Reason::ReadOnlyFileSystem}, std::pair{EIO, Reason::Other}}) {
         FailNext(Operation::Replace, error);
         const std::string fromWindow = windowSaving(path("x.crp"));
         FailNext(Operation::Replace, error);
@@ -114,9 +108,9 @@ TEST_F(Agreement, EveryReasonASaveFailsFor) {
 
     ASSERT_EQ(::mkdir(path("folder.crp").c_str(), 0700), 0);
     ASSERT_EQ(::mkfifo(path("pipe.crp").c_str(), 0600), 0);
-    for (const auto& [name, reason] : {std::pair{"missing/x.crp", Reason::NotFound},
-                                       std::pair{"folder.crp", Reason::IsFolder},
-                                       std::pair{"pipe.crp", Reason::NotRegularFile}})
+    for (const auto& [name, reason] :
+         {std::pair{"missing/x.crp", Reason::NotFound}, std::pair{"folder.crp", Reason::IsFolder},
+          std::pair{"pipe.crp", Reason::NotRegularFile}})
         EXPECT_BOTH_SAY(windowSaving(path(name)), toolSaving(path(name)),
                         messages::StorageReason(reason, 0));
 }
@@ -160,8 +154,7 @@ TEST_F(Agreement, TheReasonsThatKeepAWritableFile) {
                  {messages::StorageReason(reason, 0), messages::SaveAdvice(reason)})
                 for (const std::string& message : {fromWindow, fromTool})
                     if (words.empty() || message.find(words) == std::string::npos) {
-                        std::fprintf(stderr, "not \"%s\" in: %s\n", words.c_str(),
-                                     message.c_str());
+                        std::fprintf(stderr, "not \"%s\" in: %s\n", words.c_str(), message.c_str());
                         failures |= 1;
                     }
         }
@@ -181,8 +174,8 @@ TEST_F(Agreement, EveryCipherError) {
     EXPECT_BOTH_SAY(windowRunning(false, QStringLiteral("\n1\t5\x01")),
                     tool({"dekryptera"}, "\n1\t5\x01"),
                     messages::CannotDecrypt({DecodeFailure::Reason::NotANumber, "1\t5\x01", 2}));
-    EXPECT_BOTH_SAY(windowRunning(true, QStringLiteral("ok\r\nł")), tool({"kryptera"}, "ok\r\n\xC5\x82"),
-                    messages::CannotEncrypt(U'ł', 2));
+    EXPECT_BOTH_SAY(windowRunning(true, QStringLiteral("ok\r\nł")),
+                    tool({"kryptera"}, "ok\r\n\xC5\x82"), messages::CannotEncrypt(U'ł', 2));
 }
 
 } // namespace

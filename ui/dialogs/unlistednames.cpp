@@ -142,8 +142,7 @@ QModelIndex UnlistedNamesModel::index(int row, int column, const QModelIndex& pa
     const int listed = sourceModel()->rowCount(folder);
     if (row < listed) return QIdentityProxyModel::index(row, column, parent);
     const auto& rows = addedTo(folder);
-    if (row - listed >= int(rows.size()) || column >= sourceModel()->columnCount(folder))
-        return {};
+    if (row - listed >= int(rows.size()) || column >= sourceModel()->columnCount(folder)) return {};
     return createIndex(row, column, const_cast<Added*>(rows[std::size_t(row - listed)]));
 }
 

@@ -69,7 +69,7 @@ private:
     // Every file ever added, so that an index of one that is gone still
     // points at something; the rows themselves are in `folders_`.
     mutable std::deque<Added> all_;
-    mutable std::unordered_set<const void*> addresses_; // of every file in `all_`
+    mutable std::unordered_set<const void*> addresses_;            // of every file in `all_`
     mutable std::map<QString, std::vector<const Added*>> folders_; // by the folder's path
 };
 

@@ -29,7 +29,8 @@ QString QtPath(const std::string& path) {
         char32_t c = 0;
         const std::size_t length = storage::NextUtf8(path, pos, c);
         if (length == 0) {
-            out += QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(path[pos])));
+            out +=
+                QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(path[pos])));
             ++pos;
             continue;
         }

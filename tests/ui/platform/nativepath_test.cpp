@@ -11,10 +11,13 @@ namespace tolvana::ui {
 namespace {
 
 TEST(NativePath, EveryNameMakesTheRoundTripByteForByte) {
-    const std::string names[] = {
-        "/tmp/r\xC3\xA4k.crp", "/tmp/r\xE4k.crp", "\xFF\xFE", "\xED\xB3\xA4", // a surrogate's bytes
-        "\xF0\x90\x82\x80",                                                    // U+10080: a pair
-        "a\xC3", "\x80\xBF/\xC0\xAF"};
+    const std::string names[] = {"/tmp/r\xC3\xA4k.crp",
+                                 "/tmp/r\xE4k.crp",
+                                 "\xFF\xFE",
+                                 "\xED\xB3\xA4",     // a surrogate's bytes
+                                 "\xF0\x90\x82\x80", // U+10080: a pair
+                                 "a\xC3",
+                                 "\x80\xBF/\xC0\xAF"};
     for (const std::string& name : names) EXPECT_EQ(StoragePath(QtPath(name)), name);
     std::mt19937 random(7);
     for (int i = 0; i < 2000; ++i) {
