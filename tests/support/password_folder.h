@@ -3,9 +3,9 @@
 // A folder of its own for the password files of a window that a test makes,
 // so that no test reads or writes the user's own password.
 
+#include "ui/platform/nativepath.h"
 #include "ui/platform/passwordplaces.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace tolvana::testing {
@@ -18,7 +18,7 @@ public:
 
 private:
     std::string path(const char* name) const {
-        return QFile::encodeName(dir_.filePath(QString::fromLatin1(name))).toStdString();
+        return ui::StoragePath(dir_.filePath(QString::fromLatin1(name)));
     }
 
     QTemporaryDir dir_;

@@ -98,7 +98,7 @@ protected:
     void SetUp() override {
         for (const PasswordPlace& place : places.places())
             for (const std::string* path : {&place.files.flagPath, &place.files.passwordPath}) {
-                const QString name = PathForDisplay(*path);
+                const QString name = QtPath(*path);
                 QFile file(name);
                 saved.push_back({name,
                                  file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
@@ -117,7 +117,7 @@ protected:
     }
 
     void Put(const std::string& path, const QByteArray& bytes) {
-        const QString name = PathForDisplay(path);
+        const QString name = QtPath(path);
         QDir().mkpath(QFileInfo(name).path());
         QFile file(name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
