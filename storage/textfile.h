@@ -46,4 +46,7 @@ DecodedText DecodeTextFile(std::string_view bytes);
 // there are no UTF-8.
 std::size_t NextUtf8(std::string_view bytes, std::size_t pos, char32_t& character);
 
+// Appends the UTF-8 form of the character `c` (up to U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, char32_t c);
+
 } // namespace tolvana::storage
