@@ -250,7 +250,7 @@ std::string CodesToUtf8(std::string_view codes) {
 
 // A name for the input or output in messages.
 std::string NameOf(const std::string& file, const char* standard) {
-    return IsStandard(file) ? standard : file;
+    return IsStandard(file) ? standard : messages::ShownName(file);
 }
 
 // Why a file operation failed, in the program's words.
@@ -275,7 +275,8 @@ public:
             try {
                 bytes_ = storage::ReadFileBytes(options.input, maximum);
             } catch (const storage::StorageError& error) {
-                throw Failure{kFailed, options.input + ": kan inte läsas: " + ReasonOf(error)};
+                throw Failure{kFailed, messages::ShownName(options.input) +
+                                           ": kan inte läsas: " + ReasonOf(error)};
             }
             return;
         }
@@ -320,7 +321,8 @@ private:
             step();
         } catch (const storage::StorageError& error) {
             const std::string advice = messages::SaveAdvice(error.reason());
-            throw Failure{kFailed, name_ + ": kan inte skrivas: " + ReasonOf(error) +
+            throw Failure{kFailed, messages::ShownName(name_) + ": kan inte skrivas: " +
+                                       ReasonOf(error) +
                                        "; en tidigare fil med samma namn är oförändrad" +
                                        (advice.empty() ? "" : ". " + advice)};
         }
