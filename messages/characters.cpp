@@ -128,8 +128,9 @@ std::string DescribeCharacter(char32_t c, std::uint64_t line) {
     std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(c));
     std::string shown = ControlName(c);
     if (shown.empty()) {
+        // A lone surrogate is no character that UTF-8 can hold.
         shown = "\"";
-        AppendUtf8(shown, c);
+        AppendUtf8(shown, c >= 0xD800 && c <= 0xDFFF ? char32_t{0xFFFD} : c);
         shown += '"';
     }
     return "tecknet " + shown + " (U+" + hex + ") på rad " + std::to_string(line);

@@ -66,6 +66,7 @@ TEST(Messages, EveryControlCharacterHasItsOwnNameAndCode) {
     EXPECT_EQ(DescribeCharacter(U'ł', 3), "tecknet \"ł\" (U+0142) på rad 3");
     EXPECT_EQ(DescribeCharacter(0x85, 1), "tecknet styrtecken (kod 133) (U+0085) på rad 1");
     EXPECT_EQ(DescribeCharacter(0x1F600, 2), "tecknet \"😀\" (U+1F600) på rad 2");
+    EXPECT_EQ(DescribeCharacter(0xD800, 1), "tecknet \"\uFFFD\" (U+D800) på rad 1");
     // Code page text: control characters named, long pieces cut short.
     EXPECT_EQ(Quoted("15\r3"), "\"15[vagnretur (kod 13)]3\"");
     EXPECT_EQ(Quoted("\x80\xE5"), "\"€å\"");

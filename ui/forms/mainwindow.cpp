@@ -46,11 +46,11 @@ QString Say(const std::string& message) { return QString::fromStdString(message)
 
 // The character at `position` of `text` (a whole surrogate pair) and the line
 // it stands on, counting lines by `lineBreak`.
-struct Place {
+struct CharacterPlace {
     char32_t character;
     std::uint64_t line;
 };
-Place CharacterAt(const QString& text, qsizetype position, const QString& lineBreak) {
+CharacterPlace CharacterAt(const QString& text, qsizetype position, const QString& lineBreak) {
     std::uint64_t line = 1;
     for (qsizetype i = text.indexOf(lineBreak); i >= 0 && i < position;
          i = text.indexOf(lineBreak, i + lineBreak.size()))
@@ -67,7 +67,7 @@ Place CharacterAt(const QString& text, qsizetype position, const QString& lineBr
 using CharacterMessage = std::string (*)(char32_t, std::uint64_t);
 QString MissingCharacter(const QString& text, qsizetype position, const QString& lineBreak,
                          CharacterMessage say) {
-    const Place place = CharacterAt(text, position, lineBreak);
+    const CharacterPlace place = CharacterAt(text, position, lineBreak);
     return Say(say(place.character, place.line));
 }
 
