@@ -43,7 +43,7 @@ void UnlistedNamesModel::setSourceModel(QAbstractItemModel* source) {
     // added files may differ too.
     connect(files_, &QFileSystemModel::directoryLoaded, this, [this] { relist(); });
     connect(files_, &QAbstractItemModel::layoutChanged, this, [this] { relist(); });
-    connect(files_, &QAbstractItemModel::modelReset, this, [this] { folders_.clear(); });
+    connect(files_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { folders_.clear(); });
 }
 
 const UnlistedNamesModel::Added* UnlistedNamesModel::keep(Added file) const {
