@@ -215,4 +215,9 @@ void RemoveFile(const std::string& path) {
     platform::RemoveFile(path);
 }
 
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    CheckPath(path);
+    return platform::ListFolder(path);
+}
+
 } // namespace tolvana::storage

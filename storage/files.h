@@ -189,11 +189,16 @@ RecordFile OpenForRecords(const std::string& path, int recordLength = kRecordLen
 // StorageError: NotFound or CannotOpen.
 RecordFile OpenRecordsForReading(const std::string& path);
 
+// The entries of a folder (platform::ListFolder): names as the system's bytes,
+// for the names that Qt cannot list. Throws StorageError(CannotOpen).
+using platform::FolderEntry;
+std::vector<FolderEntry> ListFolder(const std::string& path);
+
 // True when anything exists at `path`, a dangling symbolic link too.
 bool FileExists(const std::string& path);
 
-// Removes a file that the caller has just created; a missing file is no error.
-// Throws StorageError(WriteFailed).
+// Removes the file `path` (not a folder), also one that is marked read-only;
+// a missing file is no error. Throws StorageError(WriteFailed).
 void RemoveFile(const std::string& path);
 
 } // namespace tolvana::storage

@@ -1,7 +1,9 @@
 #include "storage/passwordstore.h"
 
+#include "storage/codepage.h"
 #include "storage/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -14,6 +16,20 @@ constexpr std::int16_t kFlagSet = 1;
 
 // A password file is a line of text; anything this large is not one.
 constexpr std::uint64_t kMaxPasswordFileBytes = 1 << 20;
+
+// A code whose character is a control character.
+bool IsControlCode(char code) {
+    const char16_t c = CharOfCode(static_cast<unsigned char>(code));
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// A password that could be typed into the input box: no control character,
+// not too long. Quotes do not count here: a file written by hand may hold a
+// password with one in its unquoted field, and that can be typed.
+bool Typeable(std::string_view password) {
+    return password.size() <= kMaxPasswordLength &&
+           std::none_of(password.begin(), password.end(), IsControlCode);
+}
 
 // Opens the flag file, creating it when missing. A flag file that exists but
 // may not be written is still read, so that a password cannot be skipped by
@@ -62,10 +78,15 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
 
     using Cause = PasswordMissing::Cause;
     try {
-        InputFile file = OpenForInput(files.passwordPath, kMaxPasswordFileBytes);
-        if (file.AtEnd()) return PasswordMissing{Cause::EmptyFile, files.passwordPath};
+        std::string bytes = ReadFileBytes(files.passwordPath, kMaxPasswordFileBytes);
+        if (bytes.empty()) return PasswordMissing{Cause::EmptyFile, files.passwordPath};
+        const bool binary = bytes.find('\0') != std::string::npos;
+        InputFile file = FieldsOf(std::move(bytes), files.passwordPath);
         std::string text = file.ReadField();
         if (text.empty()) return PasswordMissing{Cause::EmptyPassword, files.passwordPath};
+        // Such a password could never be given at the prompt: say so, and how
+        // to remove it, rather than ask for it.
+        if (binary || !Typeable(text)) return PasswordMissing{Cause::Corrupt, files.passwordPath};
         return Password{std::move(text)};
     } catch (const StorageError& e) {
         Cause cause =
@@ -74,9 +95,21 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
     }
 }
 
+bool FlagIsSet(const std::string& flagPath) {
+    if (!FileExists(flagPath)) return false;
+    try {
+        RecordFile flag = OpenRecordsForReading(flagPath);
+        return flag.GetRecord(kFlagRecord) > 0;
+    } catch (const StorageError&) {
+        return true;
+    }
+}
+
 PasswordProblem CheckNewPassword(std::string_view password) {
     if (password.empty()) return PasswordProblem::Empty;
     if (password.find('"') != std::string_view::npos) return PasswordProblem::HoldsQuote;
+    if (password.size() > kMaxPasswordLength) return PasswordProblem::TooLong;
+    if (!Typeable(password)) return PasswordProblem::HoldsControlCharacter;
     return PasswordProblem::None;
 }
 
@@ -85,6 +118,9 @@ void StorePassword(const PasswordFiles& files, std::string_view password) {
     case PasswordProblem::None: break;
     case PasswordProblem::Empty: throw std::invalid_argument("empty password");
     case PasswordProblem::HoldsQuote: throw std::invalid_argument("password holds a double quote");
+    case PasswordProblem::HoldsControlCharacter:
+        throw std::invalid_argument("password holds a control character");
+    case PasswordProblem::TooLong: throw std::invalid_argument("password too long");
     }
 
     // The new password file, complete on disk but not yet in place.

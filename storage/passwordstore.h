@@ -7,6 +7,7 @@
 
 #include "storage/storageerror.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ struct PasswordMissing {
         Unreadable,    // it cannot be opened or read; `reason` says why
         EmptyFile,     // it holds 0 bytes
         EmptyPassword, // its first field is empty
+        // Its first field is no password anyone can type: it holds a control
+        // character or is longer than kMaxPasswordLength, or the file holds a
+        // NUL byte (a binary file, not a line of text).
+        Corrupt,
     };
     Cause cause;
     std::string path; // the password file
@@ -70,6 +75,12 @@ using PasswordState =
 // Throws nothing for these cases; only running out of memory escapes.
 PasswordState ReadPasswordState(const PasswordFiles& files);
 
+// Whether the flag file says that a password is set, read without creating or
+// changing anything: false when it is missing, empty or not above 0. A flag
+// file that is there but cannot be read counts as set, since a password may
+// be.
+bool FlagIsSet(const std::string& flagPath);
+
 // A failed StorePassword that could not put the flag file back either: the
 // StorageError itself says why the flag file could not be restored, cause()
 // what failed first.
@@ -83,10 +94,20 @@ private:
     StorageError cause_;
 };
 
+// The longest password: what the program's input box takes (Qt's line edit
+// holds at most 32,767 characters).
+inline constexpr std::size_t kMaxPasswordLength = 32767;
+
 enum class PasswordProblem {
     None,
     Empty,      // an empty password would lock the user out for good
     HoldsQuote, // only the part before a double quote could ever be read back
+    // A control character (codes 0-31, 127 and the code page's 0x81, 0x8D,
+    // 0x8F, 0x90 and 0x9D) or more than kMaxPasswordLength characters: no one
+    // could type it at the next start, and the password file would be read
+    // as corrupt.
+    HoldsControlCharacter,
+    TooLong,
 };
 
 // Whether `password` can be stored and read back whole. The caller also checks

@@ -27,6 +27,9 @@
 //     ENOENT, ENOTDIR / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound;
 //     a folder where a file was wanted (EISDIR): IsFolder;
 //     a device, pipe or socket where a file was wanted: NotRegularFile;
+//     a file the user may write that is not replaced because its owner could
+//     not be kept, or because no file can be made in its folder:
+//     OwnerNotKept, FolderNotWritable (see BeginReplacement);
 //     anything else: Other, with the native code.
 // - No function blocks on a named pipe or a device: such paths are refused as
 //   NotRegularFile.
@@ -39,6 +42,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvana::storage {
 
@@ -150,10 +154,15 @@ public:
 //   faccessat(W_OK, AT_EACCESS) for ACLs and read-only mounts; on Windows its
 //   read-only attribute and its ACL. (Renaming needs only the folder's right,
 //   so without this check a read-only file would be replaced.)
+// - An existing target that the user may write, in a folder where no file may
+//   be made, is refused with FolderNotWritable: it could only be written in
+//   place, and a failure halfway would lose it. (A new file there is refused
+//   with NoPermission.)
 // - With Permissions::Ordinary an existing target's owner, group and
 //   permission bits are given to the new version; where that is not allowed
-//   (a file of another user), the save is refused with NoPermission rather
-//   than change them.
+//   (a file of another user, or of a group the user is not in), the save is
+//   refused with OwnerNotKept rather than change them. (Windows: ReplaceFileW
+//   keeps the old file's ACL, so there is nothing to refuse.)
 //
 // Throws StorageError(CannotOpen).
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions);
@@ -201,9 +210,26 @@ void SyncAndClose(File& file, const std::string& path);
 // False when nothing does, and also when that cannot be found out.
 bool Exists(const std::string& path);
 
-// Removes the file `path` (not a folder); a missing file is no error. For
-// undoing a file that the caller itself has just created. Throws WriteFailed.
+// Removes the file `path` (not a folder); a missing file is no error. A file
+// marked read-only is removed too (on POSIX that takes only the folder's
+// permission; on Windows its read-only attribute is cleared first). Throws
+// WriteFailed.
 void RemoveFile(const std::string& path);
+
+// One entry of a folder: its name as the system's bytes (UTF-8 on Windows),
+// whether it is a regular file or a folder (symbolic links followed), its size
+// in bytes and the time it was last changed, in seconds since 1970.
+struct FolderEntry {
+    std::string name;
+    bool regularFile = false;
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// The entries of the folder `path`, "." and ".." left out, in no particular
+// order. Throws StorageError(CannotOpen) when the folder cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& path);
 
 // Makes the folder `path` and any missing parents, each readable and writable
 // by the owner only (0700; on Windows the inherited ACL). An existing folder

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <stdexcept>
@@ -181,14 +182,17 @@ void CheckWritable(const std::string& target, const struct stat& st, const std::
 
 // Gives the new version of a file the owner, group and permission bits of the
 // one it replaces. Where the owner or group cannot be kept (only the
-// super-user may give a file away), the save is refused rather than change
-// them.
+// super-user may give a file away, or give it a group they are not in), the
+// save is refused rather than change them.
 void KeepOwnerAndMode(int fd, const struct stat& old, const std::string& path) {
     struct stat now;
     if (::fstat(fd, &now) != 0) throw SystemError(Kind::CannotOpen, path, errno);
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        throw SystemError(Kind::CannotOpen, path, errno);
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        const int error = errno;
+        throw StorageError(Kind::CannotOpen, path,
+                           error == EPERM ? Reason::OwnerNotKept : ReasonOf(error), error);
+    }
     if (::fchmod(fd, old.st_mode & 0777) != 0) throw SystemError(Kind::CannotOpen, path, errno);
 }
 
@@ -319,12 +323,21 @@ std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissio
     mode_t mode = ownerOnly ? 0600 : 0666;
     std::string folder = FolderOf(target);
     std::string temp;
-    File file = OpenUnnamed(folder, mode, path);
-    if (!file.isOpen()) {
-        temp = WithFreshName(folder, path, Kind::CannotOpen, [&](const std::string& name) {
-            file.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            return file.isOpen() ? 0 : errno;
-        });
+    File file;
+    try {
+        file = OpenUnnamed(folder, mode, path);
+        if (!file.isOpen()) {
+            temp = WithFreshName(folder, path, Kind::CannotOpen, [&](const std::string& name) {
+                file.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+                return file.isOpen() ? 0 : errno;
+            });
+        }
+    } catch (const StorageError& error) {
+        // The file itself may be written, but nothing may be made beside it.
+        if (exists && error.reason() == Reason::NoPermission)
+            throw StorageError(Kind::CannotOpen, path, Reason::FolderNotWritable,
+                               error.systemCode());
+        throw;
     }
     try {
         if (ownerOnly && ::fchmod(Fd(file), 0600) != 0)
@@ -405,6 +418,33 @@ bool Exists(const std::string& path) {
 void RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         throw SystemError(Kind::WriteFailed, path, errno);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw SystemError(Kind::CannotOpen, path, errno);
+    DIR* folder = ::fdopendir(fd);
+    if (folder == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        throw SystemError(Kind::CannotOpen, path, error);
+    }
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        FolderEntry found{name};
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, 0) == 0) {
+            found.regularFile = S_ISREG(st.st_mode);
+            found.folder = S_ISDIR(st.st_mode);
+            found.size = static_cast<std::uint64_t>(st.st_size);
+            found.modified = static_cast<std::int64_t>(st.st_mtime);
+        }
+        entries.push_back(std::move(found));
+    }
+    ::closedir(folder); // closes fd too
+    return entries;
 }
 
 void MakePrivateFolder(const std::string& path) {

@@ -339,7 +339,16 @@ std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissio
     const bool ownerOnly = permissions == Permissions::OwnerOnly;
     OwnerOnlyDescriptor security;
     std::wstring temp;
-    File file = CreateTemp(FolderOf(target), ownerOnly ? security.get() : nullptr, path, temp);
+    File file;
+    try {
+        file = CreateTemp(FolderOf(target), ownerOnly ? security.get() : nullptr, path, temp);
+    } catch (const StorageError& error) {
+        // The file itself may be written, but nothing may be made beside it.
+        if (exists && error.reason() == Reason::NoPermission)
+            throw StorageError(Kind::CannotOpen, path, Reason::FolderNotWritable,
+                               error.systemCode());
+        throw;
+    }
     return std::make_unique<WindowsReplacement>(path, target, std::move(temp), std::move(file),
                                                 exists && !ownerOnly);
 }
@@ -437,8 +446,53 @@ bool Exists(const std::string& path) {
 void RemoveFile(const std::string& path) {
     const std::wstring wide = Widen(path, Kind::WriteFailed);
     if (::DeleteFileW(wide.c_str())) return;
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) throw SystemError(Kind::WriteFailed, path, error);
+    DWORD error = ::GetLastError();
+    // Windows refuses to remove a file with the read-only attribute.
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ::SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (::DeleteFileW(wide.c_str())) return;
+        error = ::GetLastError();
+        ::SetFileAttributesW(wide.c_str(), attributes); // as it was
+    }
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        throw SystemError(Kind::WriteFailed, path, error);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    std::wstring pattern = Widen(path, Kind::CannotOpen);
+    if (!pattern.empty() && !IsSeparator(pattern.back())) pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, 0);
+    std::vector<FolderEntry> entries;
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return entries; // an empty drive
+        throw SystemError(Kind::CannotOpen, path, error);
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const int length = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()),
+                                                 nullptr, 0, nullptr, nullptr);
+        FolderEntry entry;
+        entry.name.resize(static_cast<std::size_t>(length));
+        ::WideCharToMultiByte(CP_UTF8, 0, name.data(), int(name.size()), entry.name.data(),
+                              length, nullptr, nullptr);
+        entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.regularFile = !entry.folder && !(data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
+        entry.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        // 100-nanosecond steps since 1601.
+        const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                    data.ftLastWriteTime.dwLowDateTime;
+        entry.modified = static_cast<std::int64_t>(ticks / 10'000'000) - 11'644'473'600LL;
+        entries.push_back(std::move(entry));
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return entries;
 }
 
 void MakePrivateFolder(const std::string& path) {

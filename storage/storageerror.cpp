@@ -29,6 +29,8 @@ const char* ReasonText(Reason reason) {
     case Reason::IsFolder: return "is a folder";
     case Reason::TooLarge: return "too large";
     case Reason::NotRegularFile: return "not a regular file";
+    case Reason::OwnerNotKept: return "the owner could not be kept";
+    case Reason::FolderNotWritable: return "the folder cannot be written";
     case Reason::Other: return "system error";
     }
     return "system error";

@@ -31,7 +31,13 @@ public:
         IsFolder,           // the path names a folder
         TooLarge,           // the file is larger than the caller's maximum
         NotRegularFile,     // the path names a device, a pipe or a socket
-        Other,              // anything else; see systemCode()
+        // A file that the user may write is not replaced, because replacing
+        // it would not be safe: it belongs to another user (or a group the
+        // user is not in) and the new version would change its owner, or its
+        // folder may not be written, so no new version can be made beside it.
+        OwnerNotKept,
+        FolderNotWritable,
+        Other, // anything else; see systemCode()
     };
 
     StorageError(Kind kind, std::string path, Reason reason, std::int64_t systemCode = 0);

@@ -39,42 +39,6 @@ private:
     char32_t previous_ = 0;
 };
 
-// Decodes the UTF-8 sequence at `pos` strictly. Returns its length (1-4) and
-// sets `character`, or returns 0 when the bytes there are no UTF-8.
-std::size_t NextUtf8(std::string_view bytes, std::size_t pos, char32_t& character) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[pos + i]); };
-    const unsigned char first = byte(0);
-    if (first < 0x80) {
-        character = first;
-        return 1;
-    }
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF; // the allowed range of the second byte
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-        character = first & 0x1F;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        character = first & 0x0F;
-        if (first == 0xE0) low = 0xA0;  // no overlong forms
-        if (first == 0xED) high = 0x9F; // no surrogates
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        character = first & 0x07;
-        if (first == 0xF0) low = 0x90;  // no overlong forms
-        if (first == 0xF4) high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
-    }
-    if (bytes.size() - pos < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(i);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
-        character = character << 6 | (next & 0x3F);
-    }
-    return length;
-}
-
 bool IsUtf8(std::string_view bytes) {
     char32_t ignored;
     for (std::size_t pos = 0; pos < bytes.size();) {
@@ -128,6 +92,41 @@ bool StartsWith(std::string_view bytes, std::string_view prefix) {
 
 } // namespace
 
+std::size_t NextUtf8(std::string_view bytes, std::size_t pos, char32_t& character) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[pos + i]); };
+    const unsigned char first = byte(0);
+    if (first < 0x80) {
+        character = first;
+        return 1;
+    }
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF; // the allowed range of the second byte
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+        character = first & 0x1F;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        character = first & 0x0F;
+        if (first == 0xE0) low = 0xA0;  // no overlong forms
+        if (first == 0xED) high = 0x9F; // no surrogates
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        character = first & 0x07;
+        if (first == 0xF0) low = 0x90;  // no overlong forms
+        if (first == 0xF4) high = 0x8F; // nothing above U+10FFFF
+    } else {
+        return 0; // a continuation byte, an overlong lead (C0, C1) or F5-FF
+    }
+    if (bytes.size() - pos < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(i);
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
+        character = character << 6 | (next & 0x3F);
+    }
+    return length;
+}
+
+
 DecodedText DecodeTextFile(std::string_view bytes) {
     DecodedText result;
     if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
@@ -148,6 +147,24 @@ DecodedText DecodeTextFile(std::string_view bytes) {
     result.encoding = TextEncoding::CodePage;
     result.codes.assign(bytes.data(), bytes.size());
     return result;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
 }
 
 } // namespace tolvana::storage

@@ -41,4 +41,12 @@ struct DecodedText {
 
 DecodedText DecodeTextFile(std::string_view bytes);
 
+// Decodes the UTF-8 sequence at `pos` of `bytes` strictly, by the rules above.
+// Returns its length (1-4) and sets `character`, or returns 0 when the bytes
+// there are no UTF-8.
+std::size_t NextUtf8(std::string_view bytes, std::size_t pos, char32_t& character);
+
+// Appends the UTF-8 form of the character `c` (up to U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, char32_t c);
+
 } // namespace tolvana::storage

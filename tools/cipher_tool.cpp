@@ -1,6 +1,7 @@
 #include "tools/cipher_tool.h"
 
 #include "cipher/cipher.h"
+#include "messages/messages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
@@ -247,61 +248,19 @@ std::string CodesToUtf8(std::string_view codes) {
     return out;
 }
 
-// A character as a message shows it: a control character as its picture.
-void AppendShown(std::string& out, char32_t c) {
-    if (c < 0x20)
-        c += 0x2400;
-    else if (c == 0x7F)
-        c = 0x2421;
-    AppendUtf8(out, c);
-}
-
-// A token fit for a message: quoted, control characters as their pictures,
-// and cut short when it is long.
-std::string Quoted(std::string_view codes) {
-    constexpr std::size_t kMaxShown = 40;
-    std::string out = "\"";
-    for (std::size_t i = 0; i < codes.size() && i < kMaxShown; ++i)
-        AppendShown(out, storage::CharOfCode(static_cast<unsigned char>(codes[i])));
-    if (codes.size() > kMaxShown) out += "\xE2\x80\xA6"; // …
-    return out + "\"";
-}
-
-std::string Hex(char32_t c) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(c));
-    return buffer;
-}
-
 // A name for the input or output in messages.
 std::string NameOf(const std::string& file, const char* standard) {
-    return IsStandard(file) ? standard : file;
+    return IsStandard(file) ? standard : messages::ShownName(file);
 }
 
-// Why a file operation failed, in Swedish.
-std::string ReasonOf(const storage::StorageError& error) {
-    using Reason = storage::StorageError::Reason;
-    switch (error.reason()) {
-    case Reason::NoPermission: return "behörighet saknas";
-    case Reason::DiskFull: return "disken är full";
-    case Reason::ReadOnlyFileSystem: return "filsystemet är skrivskyddat";
-    case Reason::NotFound: return "filen finns inte";
-    case Reason::IsFolder: return "det är en mapp";
-    case Reason::TooLarge:
-        return "filen är för stor (" + std::to_string(error.size()) + " byte, högst " +
-               std::to_string(error.maximum()) + ")";
-    case Reason::NotRegularFile: return "det är ingen vanlig fil";
-    case Reason::None:
-    case Reason::Other: break;
-    }
-    return "systemfel " + std::to_string(error.systemCode());
-}
+// Why a file operation failed, in the program's words.
+std::string ReasonOf(const storage::StorageError& error) { return messages::StorageReason(error); }
 
 std::string SystemReason(int error) {
     switch (error) {
     case EACCES:
-    case EPERM: return "behörighet saknas";
-    case ENOSPC: return "disken är full";
+    case EPERM: return messages::StorageReason(storage::StorageError::Reason::NoPermission, error);
+    case ENOSPC: return messages::StorageReason(storage::StorageError::Reason::DiskFull, error);
     case EFBIG: return "för stor";
     case EPIPE: return "mottagaren har stängt";
     default: return "systemfel " + std::to_string(error);
@@ -316,7 +275,8 @@ public:
             try {
                 bytes_ = storage::ReadFileBytes(options.input, maximum);
             } catch (const storage::StorageError& error) {
-                throw Failure{kFailed, options.input + ": kan inte läsas: " + ReasonOf(error)};
+                throw Failure{kFailed, messages::ShownName(options.input) +
+                                           ": kan inte läsas: " + ReasonOf(error)};
             }
             return;
         }
@@ -360,8 +320,11 @@ private:
         try {
             step();
         } catch (const storage::StorageError& error) {
-            throw Failure{kFailed, name_ + ": kan inte skrivas: " + ReasonOf(error) +
-                                       "; en tidigare fil med samma namn är oförändrad"};
+            const std::string advice = messages::SaveAdvice(error.reason());
+            throw Failure{kFailed, messages::ShownName(name_) + ": kan inte skrivas: " +
+                                       ReasonOf(error) +
+                                       "; en tidigare fil med samma namn är oförändrad" +
+                                       (advice.empty() ? "" : ". " + advice)};
         }
     }
 
@@ -381,14 +344,10 @@ std::string ClearCodes(const Options& options, std::string_view bytes) {
         if (options.encoding == Encoding::Utf8 && text.encoding != storage::TextEncoding::Utf8 &&
             text.encoding != storage::TextEncoding::Utf8WithBom)
             throw Failure{kFailed, name + ": texten är inte UTF-8"};
-        if (text.unmappable) {
-            const auto& bad = *text.unmappable;
-            std::string character;
-            AppendShown(character, bad.character);
-            throw Failure{kFailed, name + ": Texten kan inte krypteras: tecknet \"" + character +
-                                       "\" (U+" + Hex(bad.character) + ") på rad " +
-                                       std::to_string(bad.line) + " finns inte i teckentabellen."};
-        }
+        if (text.unmappable)
+            throw Failure{kFailed, name + ": " +
+                                       messages::CannotEncrypt(text.unmappable->character,
+                                                               text.unmappable->line)};
         codes = std::move(text.codes);
     }
     const bool import = options.clearForm == ClearForm::Import ||
@@ -500,14 +459,7 @@ void Decrypt(const Options& options, int in, int out) {
         DecryptInTwo(cipher, failure, [codePage](std::string codes) {
             return codePage ? std::move(codes) : CodesToUtf8(codes);
         });
-    if (!clear) {
-        // The window's words for the same failure.
-        const std::string where = Quoted(failure.token) + " på rad " + std::to_string(failure.line);
-        const std::string what = failure.reason == DecodeFailure::Reason::NotANumber
-                                     ? where + " är inget tal."
-                                     : "talet " + where + " motsvarar inget tecken.";
-        throw Failure{kFailed, name + ": Den krypterade texten kan inte dekrypteras: " + what};
-    }
+    if (!clear) throw Failure{kFailed, name + ": " + messages::CannotDecrypt(failure)};
     Output output(options, out);
     for (const std::string& piece : *clear) output.write(piece);
     output.close();

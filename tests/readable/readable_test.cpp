@@ -5,6 +5,7 @@
 // a text that just fits at one scale can be cut at another.
 
 #include "tests/support/fake_system.h"
+#include "tests/support/password_folder.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/aboutwindow.h"
 #include "ui/forms/helpwindow.h"
@@ -125,7 +126,8 @@ TEST(DesignFont, IsAnElevenPixelSansSerifThatIsInstalled) {
 
 TEST(Readable, MainWindowCaptionsAndMenus) {
     testing::ScriptedDialogs dialogs;
-    MainWindow window(Services{dialogs, [] { return ','; }});
+    testing::PasswordFolder passwords;
+    MainWindow window(Services{dialogs, passwords.places(), [] { return ','; }});
     window.show();
     EXPECT_EQ(ExpectControlsFit(&window), 5);
 

@@ -60,8 +60,14 @@ TEST_F(PasswordStoreTest, RefusedPasswordsTouchNoFile) {
     EXPECT_EQ(CheckNewPassword("ok"), PasswordProblem::None);
     EXPECT_EQ(CheckNewPassword(""), PasswordProblem::Empty);
     EXPECT_EQ(CheckNewPassword("a\"b"), PasswordProblem::HoldsQuote);
+    // What would be read back as a corrupt file is not written either.
+    EXPECT_EQ(CheckNewPassword("a\tb"), PasswordProblem::HoldsControlCharacter);
+    EXPECT_EQ(CheckNewPassword("a\x9D"), PasswordProblem::HoldsControlCharacter);
+    EXPECT_EQ(CheckNewPassword(std::string(kMaxPasswordLength, 'a')), PasswordProblem::None);
+    EXPECT_EQ(CheckNewPassword(std::string(kMaxPasswordLength + 1, 'a')), PasswordProblem::TooLong);
     EXPECT_THROW(StorePassword(files, ""), std::invalid_argument);
     EXPECT_THROW(StorePassword(files, "a\"b"), std::invalid_argument);
+    EXPECT_THROW(StorePassword(files, "a\tb"), std::invalid_argument);
     EXPECT_TRUE(dir.Names().empty());
 }
 
@@ -88,6 +94,12 @@ TEST_F(PasswordStoreTest, FlagSetButNoUsablePassword) {
         {"", Cause::EmptyFile},
         {"\"\"\r\n", Cause::EmptyPassword},
         {"\r\nabc\r\n", Cause::EmptyPassword},
+        // Readable, but no password anyone could type: a binary file, a file
+        // of 1 MB, a control character in the field.
+        {"\x7F" "ELF\x02\x01\x01", Cause::Corrupt},
+        {"\"pw\"\r\n\0\0\0"s, Cause::Corrupt},
+        {std::string(1 << 20, 'a'), Cause::Corrupt},
+        {"\"a\x81\"\r\n", Cause::Corrupt},
     };
     for (const auto& [bytes, cause] : cases) {
         std::filesystem::remove(files.passwordPath);

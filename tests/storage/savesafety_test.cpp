@@ -208,9 +208,10 @@ TEST(SaveSafetyTest, ReplacedFileKeepsOwnerGroupAndMode) {
 }
 
 // As an ordinary user in a folder that user may write: a file of another user
-// is never replaced, neither one the user may not write nor one the user may
-// write but whose owner could not be kept. The user's own file is replaced
-// and keeps its mode.
+// is never replaced, neither one the user may not write (NoPermission) nor
+// one the user may write, by its bits or as a member of its group, but whose
+// owner could not be kept (OwnerNotKept). The user's own file is replaced and
+// keeps its mode.
 TEST(SaveSafetyTest, FilesOfOtherUsersAreNotReplaced) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to give files away";
     TempDir dir;
@@ -219,20 +220,30 @@ TEST(SaveSafetyTest, FilesOfOtherUsersAreNotReplaced) {
     ::chmod((dir / "theirs.crp").c_str(), 0644);
     WriteBytes(dir / "shared.crp", kOld);
     ::chmod((dir / "shared.crp").c_str(), 0666);
+    WriteBytes(dir / "group.crp", kOld); // root:nogroup 0664, and nobody is in nogroup
+    ::chown((dir / "group.crp").c_str(), 0, testing::kNoGroup);
+    ::chmod((dir / "group.crp").c_str(), 0664);
     WriteBytes(dir / "own.crp", kOld);
     ::chown((dir / "own.crp").c_str(), testing::kNobody, testing::kNoGroup);
     ::chmod((dir / "own.crp").c_str(), 0640);
-    const Stat theirs = StatOf(dir / "theirs.crp"), shared = StatOf(dir / "shared.crp");
+    const Stat theirs = StatOf(dir / "theirs.crp"), shared = StatOf(dir / "shared.crp"),
+               group = StatOf(dir / "group.crp");
 
+    using Reason = StorageError::Reason;
     int code = testing::RunInChild([&] {
         if (!testing::DropPrivileges()) return 20;
         int failures = 0;
-        for (const char* name : {"theirs.crp", "shared.crp"}) {
+        const std::pair<const char*, Reason> refused[] = {
+            {"theirs.crp", Reason::NoPermission},
+            {"shared.crp", Reason::OwnerNotKept},
+            {"group.crp", Reason::OwnerNotKept},
+        };
+        for (const auto& [name, reason] : refused) {
             try {
                 Save(dir / name);
                 failures |= 1;
             } catch (const StorageError& e) {
-                if (e.reason() != StorageError::Reason::NoPermission) failures |= 2;
+                if (e.reason() != reason) failures |= 2;
             }
         }
         Save(dir / "own.crp");
@@ -240,13 +251,51 @@ TEST(SaveSafetyTest, FilesOfOtherUsersAreNotReplaced) {
     });
     if (code == 20) GTEST_SKIP() << "cannot drop privileges";
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(dir / "theirs.crp"), kOld);
-    EXPECT_EQ(ReadBytes(dir / "shared.crp"), kOld);
+    for (const char* name : {"theirs.crp", "shared.crp", "group.crp"})
+        EXPECT_EQ(ReadBytes(dir / name), kOld) << name;
     EXPECT_EQ(StatOf(dir / "theirs.crp"), theirs);
     EXPECT_EQ(StatOf(dir / "shared.crp"), shared);
+    EXPECT_EQ(StatOf(dir / "group.crp"), group);
     EXPECT_EQ(ReadBytes(dir / "own.crp"), "\"saved\"\r\n");
     EXPECT_EQ(StatOf(dir / "own.crp"), (Stat{testing::kNobody, testing::kNoGroup, 0640u}));
-    EXPECT_EQ(dir.Names(), (Names{"own.crp", "shared.crp", "theirs.crp"}));
+    EXPECT_EQ(dir.Names(), (Names{"group.crp", "own.crp", "shared.crp", "theirs.crp"}));
+}
+
+// The user's own writable file in a folder the user may not write: it could
+// only be written in place, so it is refused as such (FolderNotWritable),
+// while a new file there is refused for want of permission.
+TEST(SaveSafetyTest, AWritableFileInAFolderThatIsNotIsNotReplaced) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to give files away";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    WriteBytes(dir / "own.crp", kOld);
+    ::chown((dir / "own.crp").c_str(), testing::kNobody, testing::kNoGroup);
+    ::chmod((dir / "own.crp").c_str(), 0644);
+
+    using Reason = StorageError::Reason;
+    int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        int failures = 0;
+        const std::pair<const char*, Reason> refused[] = {
+            {"own.crp", Reason::FolderNotWritable},
+            {"new.crp", Reason::NoPermission},
+        };
+        for (const auto& [name, reason] : refused) {
+            for (Permissions permissions : {Permissions::Ordinary, Permissions::OwnerOnly}) {
+                try {
+                    Save(dir / name, permissions);
+                    failures |= 1;
+                } catch (const StorageError& e) {
+                    if (e.reason() != reason || e.path() != dir / name) failures |= 2;
+                }
+            }
+        }
+        return failures;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(dir / "own.crp"), kOld);
+    EXPECT_EQ(dir.Names(), Names{"own.crp"});
 }
 
 } // namespace

@@ -5,19 +5,17 @@
 
 #include "storage/files.h"
 #include "storage/platform_posix.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <grp.h>
 #include <iterator>
 #include <optional>
 #include <set>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tolvana::storage::testing {
@@ -86,31 +84,9 @@ void ExpectStorageError(Action&& action, StorageError::Kind kind, const std::str
     }
 }
 
-// The ids of the unprivileged user "nobody".
-inline constexpr uid_t kNobody = 65534;
-inline constexpr gid_t kNoGroup = 65534;
-
-// Becomes "nobody" in a child process; false when that is not possible.
-inline bool DropPrivileges() {
-    if (::geteuid() != 0) return true;
-    return ::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0;
-}
-
-// Runs `body` in a forked child and returns its exit code, for tests that
-// change process-wide limits or drop privileges.
-inline int RunInChild(const std::function<int()>& body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int code = 99;
-        try {
-            code = body();
-        } catch (...) {
-        }
-        ::_exit(code);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
+using tolvana::testing::DropPrivileges;
+using tolvana::testing::kNobody;
+using tolvana::testing::kNoGroup;
+using tolvana::testing::RunInChild;
 
 } // namespace tolvana::storage::testing

@@ -4,6 +4,7 @@
 // scripted dialogs, its controls by name and its buttons pressed with the
 // mouse.
 
+#include "tests/support/password_folder.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/textbox_fixture.h"
 #include "ui/forms/mainwindow.h"
@@ -26,8 +27,8 @@ protected:
 
     // A fresh window whose locale writes numbers with `decimal`.
     void start(char decimal) {
-        window =
-            std::make_unique<ui::MainWindow>(ui::Services{dialogs, [decimal] { return decimal; }});
+        window = std::make_unique<ui::MainWindow>(
+            ui::Services{dialogs, passwords.places(), [decimal] { return decimal; }});
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -46,6 +47,7 @@ protected:
     }
 
     ScriptedDialogs dialogs;
+    PasswordFolder passwords;
     std::unique_ptr<ui::MainWindow> window;
 };
 

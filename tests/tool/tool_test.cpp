@@ -112,7 +112,7 @@ TEST_F(CipherTool, FileNamesWithLettersBeyondAscii) {
 
     const Result missing = run({"dekryptera", "saknas \xC3\xA4.crp"});
     EXPECT_EQ(missing.err,
-              "tolvana-cipher: saknas \xC3\xA4.crp: kan inte läsas: filen finns inte\n");
+              "tolvana-cipher: saknas \xC3\xA4.crp: kan inte läsas: filen eller mappen finns inte\n");
 }
 
 TEST_F(CipherTool, CrpFilesAreOneQuotedFieldLine) {
@@ -179,7 +179,11 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
 
     Result missing = run({"dekryptera", "saknas.crp"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "tolvana-cipher: saknas.crp: kan inte läsas: filen finns inte\n");
+    EXPECT_EQ(missing.err,
+              "tolvana-cipher: saknas.crp: kan inte läsas: filen eller mappen finns inte\n");
+    // A name that is not UTF-8 is shown with its odd byte visible.
+    EXPECT_EQ(run({"dekryptera", "s\xE5knas.crp"}).err,
+              "tolvana-cipher: s\\xE5knas.crp: kan inte läsas: filen eller mappen finns inte\n");
 }
 
 // Large cipher texts are decoded in two halves at once; the result and the

@@ -153,6 +153,12 @@ TEST_F(WindowsFiles, ReadOnlyFileIsRefusedAndKept) {
     ExpectError([&] { OpenForRecords(Path("locked.crp")); }, Kind::CannotOpen,
                 Reason::NoPermission);
 
+    // Removing it is another matter: the password places clear an earlier
+    // place's files so, whatever their attribute.
+    RemoveFile(Path("locked.crp"));
+    EXPECT_FALSE(fs::exists(Native("locked.crp")));
+    RemoveFile(Path("no\\such\\folder\\id")); // nothing there: no error
+
     // A read-only flag file is still read, so its password is still asked.
     PutBytes(Native("numberone"), std::string("\x01\x00", 2));
     PutBytes(Native("id"), "\"pw\"\r\n");

@@ -8,7 +8,6 @@
 #include "ui/platform/nativepath.h"
 #include "ui/platform/passwordplaces.h"
 #include "ui/platform/systemtools.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -97,9 +96,9 @@ TEST(SystemInfo, WithoutTheValueTheMessageIsShown) {
 class WindowsPasswordPlaces : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const PasswordPlace& place : places.places)
+        for (const PasswordPlace& place : places.places())
             for (const std::string* path : {&place.files.flagPath, &place.files.passwordPath}) {
-                const QString name = PathForDisplay(*path);
+                const QString name = QtPath(*path);
                 QFile file(name);
                 saved.push_back({name,
                                  file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
@@ -118,7 +117,7 @@ protected:
     }
 
     void Put(const std::string& path, const QByteArray& bytes) {
-        const QString name = PathForDisplay(path);
+        const QString name = QtPath(path);
         QDir().mkpath(QFileInfo(name).path());
         QFile file(name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -137,19 +136,19 @@ protected:
 TEST_F(WindowsPasswordPlaces, OwnFolderThenVirtualStoreThenTheRootOfC) {
     const QString local = QDir::toNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
     ASSERT_FALSE(local.isEmpty());
-    ASSERT_EQ(places.places.size(), 3u);
-    EXPECT_EQ(PathForDisplay(places.places[0].files.flagPath).toLower(),
+    ASSERT_EQ(places.places().size(), 3u);
+    EXPECT_EQ(PathForDisplay(places.places()[0].files.flagPath).toLower(),
               (local + QStringLiteral("\\Tolvana\\numberone")).toLower());
-    EXPECT_EQ(PathForDisplay(places.places[1].files.passwordPath).toLower(),
+    EXPECT_EQ(PathForDisplay(places.places()[1].files.passwordPath).toLower(),
               (local + QStringLiteral("\\VirtualStore\\id")).toLower());
-    EXPECT_EQ(places.places[2].files.flagPath, "c:\\numberone");
-    EXPECT_EQ(places.places[2].files.passwordPath, "c:\\id");
-    EXPECT_EQ(places.writeOrder, (std::vector<std::size_t>{2, 0}));
+    EXPECT_EQ(places.places()[2].files.flagPath, "c:\\numberone");
+    EXPECT_EQ(places.places()[2].files.passwordPath, "c:\\id");
+    EXPECT_EQ(places.writeOrder(), (std::vector<std::size_t>{2, 0}));
 }
 
 TEST_F(WindowsPasswordPlaces, AnOlderCopysRedirectedPasswordIsAskedAtStart) {
-    Put(places.places[1].files.flagPath, QByteArray("\x01\x00", 2));
-    Put(places.places[1].files.passwordPath, QByteArray("\"gammalt\"\r\n"));
+    Put(places.places()[1].files.flagPath, QByteArray("\x01\x00", 2));
+    Put(places.places()[1].files.passwordPath, QByteArray("\"gammalt\"\r\n"));
     ScriptedDialogs dialogs;
     dialogs.inputAnswers = {QStringLiteral("fel"), QStringLiteral("gammalt")};
     EXPECT_TRUE(RunStartupLock(dialogs, places));

@@ -1,8 +1,16 @@
 #include "ui/dialogs/dialogs.h"
 
+#include "ui/dialogs/unlistednames.h"
+
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QProgressDialog>
 
@@ -37,6 +45,88 @@ public:
 
 private:
     QProgressDialog dialog_;
+};
+
+// The widget file dialog for opening a file, with the files that Qt's own
+// listing leaves out (UnlistedNamesModel): such a file is shown, and choosing
+// it (Open, Enter or a double click) gives its path exactly. A native dialog
+// lists every name itself and is left as it is.
+class OpenDialog : public QFileDialog {
+public:
+    OpenDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title) {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::ExistingFile);
+        auto* names = new UnlistedNamesModel(this);
+        setProxyModel(names);
+        auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        if (proxyModel() != names || !list) return;
+        names_ = names;
+        for (auto* view : findChildren<QAbstractItemView*>()) {
+            if (view->model() != names) continue;
+            view->installEventFilter(this);
+            view->viewport()->installEventFilter(this);
+        }
+        // Qt's own check disables the Open button for a name that it does not
+        // know, after each change of the selection; the choice is ours then.
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this] { enableOpen(); });
+        connect(this, &QFileDialog::currentChanged, this, [this] { enableOpen(); });
+    }
+
+    // The file chosen: one that Qt lists, or one added to its list.
+    QString chosen() const {
+        if (!chosen_.isEmpty()) return chosen_;
+        const QStringList files = selectedFiles();
+        return files.isEmpty() ? QString() : files.constFirst();
+    }
+
+protected:
+    void accept() override {
+        const QString added = selectedAdded();
+        if (added.isEmpty()) {
+            QFileDialog::accept();
+            return;
+        }
+        chosen_ = added;
+        QDialog::accept(); // Qt's own accept() would look the name up, and not find it
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* view = qobject_cast<QAbstractItemView*>(watched);
+        if (!view && watched->parent()) view = qobject_cast<QAbstractItemView*>(watched->parent());
+        QModelIndex index;
+        if (view && event->type() == QEvent::MouseButtonDblClick && watched == view->viewport())
+            index = view->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        else if (view && event->type() == QEvent::KeyPress && watched == view)
+            if (const int key = static_cast<QKeyEvent*>(event)->key();
+                key == Qt::Key_Return || key == Qt::Key_Enter)
+                index = view->currentIndex();
+        // Qt would take an added file for a folder to go into; open it instead.
+        if (!index.isValid() || names_->addedPath(index).isEmpty()) return false;
+        view->setCurrentIndex(index.siblingAtColumn(0));
+        accept();
+        return true;
+    }
+
+private:
+    // The path of the added file that is selected alone, or an empty text.
+    QString selectedAdded() const {
+        auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        if (!names_ || !list) return {};
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        if (rows.size() != 1 || !(rows[0].flags() & Qt::ItemIsEnabled)) return {};
+        return names_->addedPath(rows[0]);
+    }
+
+    void enableOpen() {
+        if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+            if (QPushButton* open = buttons->button(QDialogButtonBox::Open);
+                open && !selectedAdded().isEmpty())
+                open->setEnabled(true);
+    }
+
+    UnlistedNamesModel* names_ = nullptr;
+    QString chosen_;
 };
 
 } // namespace
@@ -79,24 +169,41 @@ QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QStrin
     return ok ? entry : QString();
 }
 
-std::optional<QString> QtDialogs::chooseFile(QWidget* parent, const FileRequest& request) {
-    QFileDialog dialog(parent, request.title);
-    const QStringList filters = NameFilters(request.filter);
-    dialog.setNameFilters(filters);
-    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileRequest& request) {
+    std::unique_ptr<QFileDialog> dialog;
     if (request.kind == FileRequest::Kind::Save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog = std::make_unique<QFileDialog>(parent, request.title);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
         // A name typed without an extension gets the pattern's extension.
         QString suffix = request.pattern.section(u'.', 1);
-        if (!suffix.isEmpty() && !suffix.contains(u'*')) dialog.setDefaultSuffix(suffix);
+        if (!suffix.isEmpty() && !suffix.contains(u'*')) dialog->setDefaultSuffix(suffix);
     } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog = std::make_unique<OpenDialog>(parent, request.title);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    dialog->setObjectName(QStringLiteral("fileDialog"));
+    const QStringList filters = NameFilters(request.filter);
+    dialog->setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog->selectNameFilter(filters[request.filterIndex - 1]);
+    return dialog;
+}
+
+std::optional<QString> ChosenFile(QFileDialog& dialog) {
+    if (dialog.result() != QDialog::Accepted) return std::nullopt;
+    QString path;
+    if (auto* open = dynamic_cast<OpenDialog*>(&dialog))
+        path = open->chosen();
+    else if (!dialog.selectedFiles().isEmpty())
+        path = dialog.selectedFiles().constFirst();
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtDialogs::chooseFile(QWidget* parent, const FileRequest& request) {
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent, request);
+    dialog->exec();
+    return ChosenFile(*dialog);
 }
 
 std::unique_ptr<Progress> QtDialogs::progress(QWidget* parent, const QString& label) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace tolvana::ui {
@@ -76,5 +77,11 @@ public:
 // Turns a filter string such as "Krypterat|*.crp" or "*.txt;" into Qt name
 // filters ("Krypterat (*.crp)", "*.txt").
 QStringList NameFilters(const QString& filter);
+
+// The file dialog QtDialogs shows for `request`, not yet shown, and the file
+// chosen in it once it has closed (nothing on Cancel). An open dialog also
+// lists, and gives back exactly, the files whose names Qt itself cannot list.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileRequest& request);
+std::optional<QString> ChosenFile(QFileDialog& dialog);
 
 } // namespace tolvana::ui

@@ -1,6 +1,7 @@
 #include "ui/forms/mainwindow.h"
 
 #include "cipher/cipher.h"
+#include "messages/messages.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
 #include "ui/dialogs/background.h"
@@ -10,16 +11,11 @@
 #include "ui/platform/nativepath.h"
 #include "ui/textbox/textbox.h"
 #include "ui/texts/codepage.h"
-#include "ui/texts/controlnames.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -27,6 +23,7 @@
 #include <QPushButton>
 #include <QToolBar>
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 
@@ -44,44 +41,34 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-// A piece of text fit for a message: control characters named in words, and
-// cut short when it is long.
-QString Quoted(const QString& text) {
-    constexpr qsizetype kMaxShown = 40;
-    QString shown = WithControlNames(text.left(kMaxShown));
-    if (text.size() > kMaxShown) shown += QChar(0x2026);
-    return u'"' + shown + u'"';
-}
+// A message of the catalogue as the message boxes take it.
+QString Say(const std::string& message) { return QString::fromStdString(message); }
 
-// "tecknet "ł" (U+0142) på rad 3" for the character at `position`, counting
-// lines by `lineBreak`.
-QString DescribeCharacter(const QString& text, qsizetype position, const QString& lineBreak) {
-    qsizetype line = 1;
+// The character at `position` of `text` (a whole surrogate pair) and the line
+// it stands on, counting lines by `lineBreak`.
+struct CharacterPlace {
+    char32_t character;
+    std::uint64_t line;
+};
+CharacterPlace CharacterAt(const QString& text, qsizetype position, const QString& lineBreak) {
+    std::uint64_t line = 1;
     for (qsizetype i = text.indexOf(lineBreak); i >= 0 && i < position;
          i = text.indexOf(lineBreak, i + lineBreak.size()))
         ++line;
     char32_t code = text[position].unicode();
-    QString character = text.mid(position, 1);
-    if (text[position].isHighSurrogate() && position + 1 < text.size()) {
+    if (text[position].isHighSurrogate() && position + 1 < text.size() &&
+        text[position + 1].isLowSurrogate())
         code = QChar::surrogateToUcs4(text[position], text[position + 1]);
-        character = text.mid(position, 2);
-    }
-    const QString hex =
-        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
-    const QString name = ControlName(text[position].unicode());
-    const QString shown = name.isEmpty() ? u'"' + character + u'"' : name;
-    return QStringLiteral("tecknet %1 (U+%2) på rad %3").arg(shown, hex, QString::number(line));
+    return {code, line};
 }
 
-// "tecknet "ł" (U+0142) på rad 3" for a character of a text file.
-QString DescribeUnmappable(const storage::UnmappableCharacter& unmappable) {
-    const char32_t code = unmappable.character;
-    const QString hex =
-        QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0');
-    const QString name = code < 0x10000 ? ControlName(static_cast<char16_t>(code)) : QString();
-    const QString shown = name.isEmpty() ? u'"' + QString::fromUcs4(&code, 1) + u'"' : name;
-    return QStringLiteral("tecknet %1 (U+%2) på rad %3")
-        .arg(shown, hex, QString::number(unmappable.line));
+// The message `say` gives for the character at `position` of `text`, which
+// has no code.
+using CharacterMessage = std::string (*)(char32_t, std::uint64_t);
+QString MissingCharacter(const QString& text, qsizetype position, const QString& lineBreak,
+                         CharacterMessage say) {
+    const CharacterPlace place = CharacterAt(text, position, lineBreak);
+    return Say(say(place.character, place.line));
 }
 
 // A control of the window: made with `args`, named and placed on `parent`.
@@ -93,13 +80,25 @@ Widget* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&..
     return widget;
 }
 
-// The local files that a drag carries, in order.
+// The local files that a drag carries, in order, each held exactly: the URL's
+// percent escapes are decoded into the system's bytes, which
+// QUrl::toLocalFile() would not keep for a name that is not UTF-8.
 QStringList DroppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls()) return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) files << url.toLocalFile();
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const NamedFile named = FileNamedBy(QString::fromLatin1(url.toEncoded()));
+        if (!named.path.isEmpty()) files << named.path;
+    }
     return files;
+}
+
+// The extension of a path's file name, in lower case, or an empty text.
+QString ExtensionOf(const QString& path) {
+    const qsizetype name = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot >= name ? path.mid(dot + 1).toLower() : QString();
 }
 
 } // namespace
@@ -253,20 +252,6 @@ void MainWindow::showMessage(const QString& text) {
     services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
 }
 
-QString MainWindow::missingCharacter(const QString& text, qsizetype position,
-                                     const QString& lineBreak, const QString& cannot) {
-    return cannot + QStringLiteral("%1 finns inte i teckentabellen.")
-                        .arg(DescribeCharacter(text, position, lineBreak));
-}
-
-std::optional<std::string> MainWindow::codesOf(const QString& text, const QString& lineBreak,
-                                               const QString& cannot) {
-    qsizetype bad = 0;
-    std::optional<std::string> codes = ToCodes(text, &bad);
-    if (!codes) showMessage(missingCharacter(text, bad, lineBreak, cannot));
-    return codes;
-}
-
 bool MainWindow::inBackground(const QString& label, const std::function<void(WorkControl&)>& work) {
     const std::unique_ptr<Progress> progress = services_.dialogs.progress(this, label);
     return RunInBackground(*progress, work);
@@ -279,13 +264,10 @@ void MainWindow::runCommand(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::bad_alloc&) {
-        showMessage(QStringLiteral("Minnet räckte inte till, så kommandot avbröts. "
-                                   "Rutorna och filerna är som de var."));
+        showMessage(Say(messages::OutOfMemory()));
     } catch (const std::system_error& error) {
         // Such as a thread that could not be started for want of resources.
-        showMessage(QStringLiteral("Kommandot kunde inte köras (systemfel %1). "
-                                   "Rutorna och filerna är som de var.")
-                        .arg(error.code().value()));
+        showMessage(Say(messages::CommandNotRun(error.code().value())));
     }
 }
 
@@ -309,8 +291,8 @@ void MainWindow::encrypt() {
         });
         if (!finished) return;
         if (bad >= 0) {
-            showMessage(missingCharacter(clear, bad, QStringLiteral("\r\n"),
-                                         QStringLiteral("Texten kan inte krypteras: ")));
+            showMessage(
+                MissingCharacter(clear, bad, QStringLiteral("\r\n"), messages::CannotEncrypt));
             return;
         }
         // Both boxes change together or not at all: the empty content is made
@@ -345,20 +327,15 @@ void MainWindow::decrypt() {
             clear = prepare.fromCodes(*clearCodes, [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
-        const QString cannot = QStringLiteral("Den krypterade texten kan inte dekrypteras: ");
         if (bad >= 0) {
-            showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), cannot));
+            showMessage(MissingCharacter(cipher, bad, QStringLiteral("\n"),
+                                         [](char32_t c, std::uint64_t line) {
+                                             return messages::CannotDecrypt(c, line);
+                                         }));
             return;
         }
         if (failed) {
-            const QString token = Quoted(FromCodes(failed->token));
-            const QString line = QString::number(failed->line);
-            if (failed->reason == DecodeFailure::Reason::NotANumber)
-                showMessage(cannot + QStringLiteral("%1 på rad %2 är inget tal.").arg(token, line));
-            else
-                showMessage(
-                    cannot +
-                    QStringLiteral("talet %1 på rad %2 motsvarar inget tecken.").arg(token, line));
+            showMessage(Say(messages::CannotDecrypt(*failed)));
             return;
         }
         TextRenText->setContent(std::move(clear));
@@ -376,43 +353,40 @@ void MainWindow::createPasswordCommand() {
     // be given at the next start.
     if (entry.isEmpty()) return;
 
-    const QString notSaved = QStringLiteral("Lösenordet sparades inte: ");
-    const std::optional<std::string> codes = codesOf(entry, QStringLiteral("\r\n"), notSaved);
-    if (!codes) return;
-    if (storage::CheckNewPassword(*codes) == storage::PasswordProblem::HoldsQuote) {
-        showMessage(notSaved + QStringLiteral("det får inte innehålla citattecken (\").\n\n"
-                                              "Det som står efter citattecknet skulle aldrig "
-                                              "kunna läsas tillbaka."));
+    qsizetype bad = 0;
+    const std::optional<std::string> codes = ToCodes(entry, &bad);
+    if (!codes) {
+        showMessage(
+            MissingCharacter(entry, bad, QStringLiteral("\r\n"), messages::PasswordWithoutCode));
+        return;
+    }
+    if (const storage::PasswordProblem problem = storage::CheckNewPassword(*codes);
+        problem != storage::PasswordProblem::None) {
+        showMessage(Say(messages::PasswordRefused(problem, *codes)));
         return;
     }
     // Either both files hold the new password, or both are as they were.
-    const storage::PasswordFiles& files = FirstWritten(services_.passwordFiles);
+    const PasswordPlace& place = FirstWritten(services_.passwordFiles);
+    const storage::PasswordFiles& files = place.files;
+    const bool hadPassword = AnyPasswordSet(services_.passwordFiles);
+    const auto shown = [](const std::string& path) { return PathForDisplay(path).toStdString(); };
     try {
         StorePassword(services_.passwordFiles, *codes);
     } catch (const storage::PasswordNotRestored& error) {
-        const storage::StorageError& cause = error.cause();
-        showMessage(
-            notSaved +
-            QStringLiteral("filen %1 kunde inte skrivas (%2), och filen %3 kunde inte återställas "
-                           "(%4).\n\nLösenordsfilen %5 är oförändrad, men vid nästa start kan "
-                           "programmet fråga efter ett lösenord. Om du tar bort filen %3 tas "
-                           "lösenordet bort.")
-                .arg(PathForDisplay(cause.path()), StorageReason(cause),
-                     PathForDisplay(error.path()), StorageReason(error),
-                     PathForDisplay(files.passwordPath)));
+        showMessage(Say(messages::PasswordNotRestored(shown(error.cause().path()), error.cause(),
+                                                      shown(error.path()), error,
+                                                      shown(files.passwordPath))));
     } catch (const storage::StorageError& error) {
-        showMessage(notSaved + QStringLiteral("filen %1 kunde inte skrivas (%2).\n\nDet tidigare "
-                                              "lösenordet gäller som förut: filerna %3 och %4 "
-                                              "är oförändrade.")
-                                   .arg(PathForDisplay(error.path()), StorageReason(error),
-                                        PathForDisplay(files.passwordPath),
-                                        PathForDisplay(files.flagPath)));
+        const bool folder = !place.folder.empty() && error.path() == place.folder;
+        showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
+                                                   shown(files.passwordPath),
+                                                   shown(files.flagPath), hadPassword)));
     }
 }
 
 void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
     if (error.reason() == storage::StorageError::Reason::TooLarge)
-        showMessage(QStringLiteral("Filen %1 öppnades inte: %2.").arg(path, StorageReason(error)));
+        showMessage(Say(messages::FileNotOpened(PathForDisplay(path).toStdString(), error)));
 }
 
 void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
@@ -509,30 +483,34 @@ void MainWindow::importTextCommand(const QString& path) {
         return;
     }
     if (unmappable) {
-        showMessage(QStringLiteral("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.")
-                        .arg(path, DescribeUnmappable(*unmappable)));
+        showMessage(Say(messages::TextFileNotImported(PathForDisplay(path).toStdString(),
+                                                      unmappable->character, unmappable->line)));
         return;
     }
     if (anyField) TextRenText->setContent(std::move(clear));
 }
 
-void MainWindow::openPath(const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        showMessage(QStringLiteral("Filen %1 finns inte.").arg(shown));
+void MainWindow::openPath(const QString& given) {
+    const NamedFile named = FileNamedBy(given);
+    if (named.path.isEmpty()) {
+        showMessage(Say(messages::NotALocalFile(PathForDisplay(given).toStdString(),
+                                                named.scheme.toStdString())));
+        return;
+    }
+    const QString& path = named.path;
+    const std::string shown = PathForDisplay(path).toStdString();
+    if (!storage::FileExists(StoragePath(path))) {
+        showMessage(Say(messages::FileMissing(shown)));
         return;
     }
     // By the name's extension, whatever its case, as the file dialogs choose.
-    const QString extension = info.suffix().toLower();
+    const QString extension = ExtensionOf(path);
     if (extension == u"crp")
         openCipherPath(path);
     else if (extension == u"txt")
         importTextPath(path);
     else
-        showMessage(QStringLiteral("Filen %1 öppnades inte: Tolvana öppnar krypterade filer "
-                                   "(.crp) och textfiler (.txt).")
-                        .arg(shown));
+        showMessage(Say(messages::FileOfOtherKind(shown)));
 }
 
 void MainWindow::saveCipherFile() {
@@ -540,7 +518,6 @@ void MainWindow::saveCipherFile() {
 }
 
 void MainWindow::saveCipherCommand() {
-    const QString notSaved = QStringLiteral("Den krypterade texten sparades inte: ");
     const QString cipher = TextKrypterad->text();
 
     // Refused before anything is asked: such a file could not be read back whole.
@@ -553,13 +530,11 @@ void MainWindow::saveCipherCommand() {
         }))
         return;
     if (!codes) {
-        showMessage(missingCharacter(cipher, bad, QStringLiteral("\n"), notSaved));
+        showMessage(MissingCharacter(cipher, bad, QStringLiteral("\n"), messages::CipherNotSaved));
         return;
     }
     if (quote) {
-        showMessage(notSaved + QStringLiteral("den innehåller citattecken (\"), och det som står "
-                                              "efter ett citattecken kan inte läsas tillbaka ur "
-                                              "filen."));
+        showMessage(Say(messages::CipherWithQuoteNotSaved()));
         return;
     }
 
@@ -580,14 +555,13 @@ void MainWindow::saveCipherCommand() {
             }))
             file->Close();
     } catch (const storage::StorageError& error) {
-        QString text =
-            QStringLiteral("Filen %1 sparades inte: %2.").arg(*path, StorageReason(error));
-        // Only said where there was an earlier file (not a folder or a device).
+        // The earlier file is only spoken of where there was one (not a folder
+        // or a device).
         using Reason = storage::StorageError::Reason;
-        if (existed && error.reason() != Reason::IsFolder &&
-            error.reason() != Reason::NotRegularFile)
-            text += QStringLiteral("\n\nEn tidigare fil med samma namn är oförändrad.");
-        showMessage(text);
+        const bool earlierFile = existed && error.reason() != Reason::IsFolder &&
+                                 error.reason() != Reason::NotRegularFile;
+        showMessage(
+            Say(messages::FileNotSaved(PathForDisplay(*path).toStdString(), error, earlierFile)));
     }
 }
 

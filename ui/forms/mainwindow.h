@@ -33,14 +33,22 @@ class WorkControl;
 char SystemDecimalSeparator();
 
 // Everything the window is given rather than finding for itself, so tests can
-// stand in for the user's boxes and locale.
+// stand in for the user's boxes, locale and password files. There is no
+// window without its password places: "Skapa lösenord" always has one to
+// write.
 struct Services {
+    Services(Dialogs& dialogs, PasswordPlaces passwordFiles,
+             std::function<char()> decimalSeparator = SystemDecimalSeparator,
+             SystemTools& tools = DefaultSystemTools())
+        : dialogs(dialogs), passwordFiles(std::move(passwordFiles)),
+          decimalSeparator(std::move(decimalSeparator)), tools(tools) {}
+
     Dialogs& dialogs;
-    std::function<char()> decimalSeparator = SystemDecimalSeparator;
-    PasswordPlaces passwordFiles = {};
+    PasswordPlaces passwordFiles;
+    std::function<char()> decimalSeparator;
     // Must outlive every window: an About window may stay open after the
     // main window has closed.
-    SystemTools& tools = DefaultSystemTools();
+    SystemTools& tools;
 };
 
 class MainWindow : public QMainWindow {
@@ -63,10 +71,11 @@ public slots:
     // The second halves of the two commands above, for a file already chosen.
     void openCipherPath(const QString& path);
     void importTextPath(const QString& path);
-    // A file given from outside the window (the command line, a drop): a
-    // ".crp" file opens as a cipher file, a ".txt" file is imported; any other
-    // file, or one that does not exist, is refused with a message.
-    void openPath(const QString& path);
+    // A file given from outside the window (the command line, a drop), as a
+    // path or a file URL (FileNamedBy): a ".crp" file opens as a cipher file,
+    // a ".txt" file is imported; any other file, one that does not exist, and
+    // an address of another kind are refused with a message.
+    void openPath(const QString& given);
     void saveCipherFile();
     void quit();
 
@@ -84,15 +93,9 @@ private:
     void buildControls();
     void buildMenus();
     void showMessage(const QString& text);
-    // The codes of a text, or nothing after telling the user which character
-    // has none; `cannot` begins that message, `lineBreak` counts its lines.
-    std::optional<std::string> codesOf(const QString& text, const QString& lineBreak,
-                                       const QString& cannot);
     // Tells the user that a file was too large to open; other failures to
     // open a file pass in silence.
     void showTooLarge(const QString& path, const storage::StorageError& error);
-    static QString missingCharacter(const QString& text, qsizetype position,
-                                    const QString& lineBreak, const QString& cannot);
     // Runs a command unless one runs already; the window takes no input
     // meanwhile, and running out of memory ends the command with a message.
     void runCommand(const std::function<void()>& command);

@@ -1,9 +1,9 @@
 #include "ui/forms/startup.h"
 
+#include "messages/messages.h"
 #include "storage/files.h"
 #include "ui/platform/nativepath.h"
 #include "ui/texts/codepage.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QFile>
 
@@ -12,34 +12,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Tolvana");
 
-QString MissingPasswordText(const storage::PasswordMissing& missing,
-                            const storage::PasswordFiles& files) {
-    const QString path = PathForDisplay(missing.path);
-    QString what;
-    switch (missing.cause) {
-    case storage::PasswordMissing::Cause::NotFound: what = QStringLiteral("finns inte"); break;
-    case storage::PasswordMissing::Cause::Unreadable:
-        what = QStringLiteral("kan inte läsas (%1)")
-                   .arg(StorageReason(missing.reason, missing.systemCode));
-        break;
-    case storage::PasswordMissing::Cause::EmptyFile: what = QStringLiteral("är tom"); break;
-    case storage::PasswordMissing::Cause::EmptyPassword:
-        what = QStringLiteral("innehåller ett tomt lösenord");
-        break;
-    }
-    const QString flag = PathForDisplay(files.flagPath);
-    return QStringLiteral("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
-                          "Om du tar bort filen %3 tas lösenordet bort.")
-        .arg(path, what, flag);
-}
-
-QString UnreadableFlagText(const storage::FlagUnreadable& unreadable) {
-    const QString flag = PathForDisplay(unreadable.path);
-    return QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
-                          "inte läsas (%2). Programmet avslutas.\n\n"
-                          "Gör filen läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
-        .arg(flag, StorageReason(unreadable.reason, unreadable.systemCode));
-}
+std::string Shown(const std::string& path) { return PathForDisplay(path).toStdString(); }
 
 } // namespace
 
@@ -48,12 +21,14 @@ bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
     const storage::PasswordState& state = found.state;
     const storage::PasswordFiles& files = found.files;
     if (const auto* missing = std::get_if<storage::PasswordMissing>(&state)) {
-        dialogs.message(nullptr, kTitle, MissingPasswordText(*missing, files),
-                        Dialogs::Icon::Critical);
+        const std::string text =
+            messages::PasswordMissing(*missing, Shown(missing->path), Shown(files.flagPath));
+        dialogs.message(nullptr, kTitle, QString::fromStdString(text), Dialogs::Icon::Critical);
         return false;
     }
     if (const auto* unreadable = std::get_if<storage::FlagUnreadable>(&state)) {
-        dialogs.message(nullptr, kTitle, UnreadableFlagText(*unreadable), Dialogs::Icon::Critical);
+        const std::string text = messages::FlagUnreadable(*unreadable, Shown(unreadable->path));
+        dialogs.message(nullptr, kTitle, QString::fromStdString(text), Dialogs::Icon::Critical);
         return false;
     }
     const auto* password = std::get_if<storage::Password>(&state);

@@ -1,11 +1,6 @@
 #include "ui/platform/passwordplaces.h"
 
 #include "storage/files.h"
-#include "ui/platform/nativepath.h"
-#include "ui/texts/storagemessages.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <exception>
 
@@ -13,12 +8,22 @@ namespace tolvana::ui {
 
 using storage::StorageError;
 
-PasswordPlaces::PasswordPlaces(storage::PasswordFiles files)
-    : places{{std::move(files), {}, true}}, writeOrder{0} {}
+PasswordPlaces::PasswordPlaces(storage::PasswordFiles files, std::string folder)
+    : places_{{std::move(files), std::move(folder), true}}, writeOrder_{0} {}
+
+PasswordPlaces::PasswordPlaces(std::vector<PasswordPlace> places,
+                               std::vector<std::size_t> writeOrder)
+    : places_(std::move(places)), writeOrder_(std::move(writeOrder)) {
+    if (places_.empty() || writeOrder_.empty())
+        throw std::invalid_argument("password places: none to read or none to write");
+    for (std::size_t index : writeOrder_)
+        if (index >= places_.size())
+            throw std::invalid_argument("password places: a write order past the places");
+}
 
 FoundPassword ReadPassword(const PasswordPlaces& places) {
     FoundPassword found{storage::NoPassword{}, {}};
-    for (const PasswordPlace& place : places.places) {
+    for (const PasswordPlace& place : places.places()) {
         found.files = place.files;
         // Reading a place creates its missing flag file; only the places that
         // should have one get it.
@@ -36,31 +41,17 @@ FoundPassword ReadPassword(const PasswordPlaces& places) {
 
 namespace {
 
+// Makes the folder of a place, for the user alone; the error says why not.
 void MakeFolder(const std::string& folder) {
-    if (folder.empty()) return;
-    if (!QDir().mkpath(PathForDisplay(folder)))
-        throw StorageError(StorageError::Kind::CannotOpen, folder,
-                           StorageError::Reason::NoPermission);
-}
-
-// Removes a file of a place that would otherwise still be read first.
-void Remove(const std::string& path) {
-    if (!storage::FileExists(path)) return;
-    QFile file(PathForDisplay(path));
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
-    if (!file.remove())
-        throw StorageError(StorageError::Kind::WriteFailed, path,
-                           file.error() == QFileDevice::PermissionsError
-                               ? StorageError::Reason::NoPermission
-                               : StorageError::Reason::Other);
+    if (!folder.empty()) storage::EnsurePrivateFolder(folder);
 }
 
 } // namespace
 
 void StorePassword(const PasswordPlaces& places, std::string_view password) {
     std::exception_ptr first;
-    for (std::size_t index : places.writeOrder) {
-        const PasswordPlace& place = places.places.at(index);
+    for (std::size_t index : places.writeOrder()) {
+        const PasswordPlace& place = places.places()[index];
         try {
             MakeFolder(place.folder);
             storage::StorePassword(place.files, password);
@@ -70,17 +61,22 @@ void StorePassword(const PasswordPlaces& places, std::string_view password) {
         }
         for (std::size_t earlier = 0; earlier < index; ++earlier) {
             // The flag first: without it the place is passed over at start.
-            Remove(places.places[earlier].files.flagPath);
-            Remove(places.places[earlier].files.passwordPath);
+            storage::RemoveFile(places.places()[earlier].files.flagPath);
+            storage::RemoveFile(places.places()[earlier].files.passwordPath);
         }
         return;
     }
-    if (first) std::rethrow_exception(first);
-    throw StorageError(StorageError::Kind::CannotOpen, {}, StorageError::Reason::Other);
+    std::rethrow_exception(first); // there is always a place to write
 }
 
-const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places) {
-    return places.places.at(places.writeOrder.at(0)).files;
+bool AnyPasswordSet(const PasswordPlaces& places) {
+    for (const PasswordPlace& place : places.places())
+        if (storage::FlagIsSet(place.files.flagPath)) return true;
+    return false;
+}
+
+const PasswordPlace& FirstWritten(const PasswordPlaces& places) {
+    return places.places()[places.writeOrder().front()];
 }
 
 } // namespace tolvana::ui

@@ -9,6 +9,7 @@
 #include "storage/passwordstore.h"
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,16 +25,26 @@ struct PasswordPlace {
     bool createsFlag = false;
 };
 
-struct PasswordPlaces {
-    PasswordPlaces() = default;
-    // One place, read and written, whose missing flag file is made at start.
-    PasswordPlaces(storage::PasswordFiles files); // NOLINT: a single place converts
+// Never without a place: every operation below has one to read and one to
+// write.
+class PasswordPlaces {
+public:
+    // One place, read and written, whose missing flag file is made at start;
+    // `folder`, when given, is made before a password is written there.
+    PasswordPlaces(storage::PasswordFiles files, // NOLINT: a single place converts
+                   std::string folder = {});
+    // `places` in the order they are read: the first with its flag set
+    // decides. `writeOrder` indexes into `places`, in the order they are tried
+    // when a password is set: the first that takes both files gets it. Throws
+    // std::invalid_argument when either is empty or an index is out of range.
+    PasswordPlaces(std::vector<PasswordPlace> places, std::vector<std::size_t> writeOrder);
 
-    // In the order they are read: the first with its flag set decides.
-    std::vector<PasswordPlace> places;
-    // Indexes into `places`, in the order they are tried when a password is
-    // set: the first that takes both files gets it.
-    std::vector<std::size_t> writeOrder;
+    const std::vector<PasswordPlace>& places() const { return places_; }
+    const std::vector<std::size_t>& writeOrder() const { return writeOrder_; }
+
+private:
+    std::vector<PasswordPlace> places_;
+    std::vector<std::size_t> writeOrder_;
 };
 
 // The password state of the first place whose flag is set, with that place's
@@ -55,9 +66,13 @@ FoundPassword ReadPassword(const PasswordPlaces& places);
 // cleared.
 void StorePassword(const PasswordPlaces& places, std::string_view password);
 
-// The files of the first place in the write order: those that the errors of
+// Whether a password is set in any place, found without creating or changing
+// any file (storage::FlagIsSet).
+bool AnyPasswordSet(const PasswordPlaces& places);
+
+// The first place in the write order: the one that the errors of
 // StorePassword are about.
-const storage::PasswordFiles& FirstWritten(const PasswordPlaces& places);
+const PasswordPlace& FirstWritten(const PasswordPlaces& places);
 
 // The places of this platform (passwordplaces_win.cpp, passwordplaces_posix.cpp).
 PasswordPlaces DefaultPasswordPlaces();

@@ -28,7 +28,6 @@
 #include "ui/platform/passwordplaces.h"
 
 #include "ui/platform/nativepath.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -45,16 +44,16 @@ PasswordPlaces DefaultPasswordPlaces() {
         return PasswordPlace{{prefix + "numberone", prefix + "id"}, dir, createsFlag};
     };
 
-    PasswordPlaces places;
+    std::vector<PasswordPlace> places;
     if (!local.isEmpty()) {
-        places.places.push_back(place(local + QStringLiteral("/Tolvana"), false));
-        places.places.push_back(place(local + QStringLiteral("/VirtualStore"), false));
-        places.places.back().folder.clear(); // never written: Windows' own folder
+        places.push_back(place(local + QStringLiteral("/Tolvana"), false));
+        places.push_back(place(local + QStringLiteral("/VirtualStore"), false));
+        places.back().folder.clear(); // never written: Windows' own folder
     }
-    places.places.push_back({{"c:\\numberone", "c:\\id"}, {}, true});
-    places.writeOrder = {places.places.size() - 1};
-    if (!local.isEmpty()) places.writeOrder.push_back(0);
-    return places;
+    places.push_back({{"c:\\numberone", "c:\\id"}, {}, true});
+    std::vector<std::size_t> writeOrder = {places.size() - 1};
+    if (!local.isEmpty()) writeOrder.push_back(0);
+    return PasswordPlaces(std::move(places), std::move(writeOrder));
 }
 
 } // namespace tolvana::ui

@@ -7,7 +7,6 @@
 #include "ui/forms/mainwindow.h"
 #include "ui/textbox/textbox.h"
 #include "ui/texts/codepage.h"
-#include "ui/texts/controlnames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -148,26 +147,6 @@ TEST_F(CommandsTest, ControlCharactersInMessagesAreNamedInWords) {
     EXPECT_EQ(clear()->text(), QStringLiteral("a") + QChar(0x85));
 }
 
-TEST(ControlNames, EveryControlCharacterHasItsOwnNameAndCode) {
-    QStringList names;
-    for (char16_t c = 0; c < 0x20; ++c) names << ControlName(c);
-    names << ControlName(0x7F);
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const int code = i < 0x20 ? static_cast<int>(i) : 127;
-        EXPECT_TRUE(names[i].endsWith(QStringLiteral(" (kod %1)").arg(code))) << code;
-        EXPECT_GT(names[i].size(), QStringLiteral(" (kod 1)").size() + 2) << code;
-        EXPECT_EQ(names.count(names[i]), 1) << names[i].toStdString();
-    }
-    EXPECT_EQ(ControlName(13), "vagnretur (kod 13)");
-    EXPECT_EQ(ControlName(10), "radmatning (kod 10)");
-    EXPECT_EQ(ControlName(9), "tabb (kod 9)");
-    EXPECT_EQ(ControlName(0), "nolltecken (kod 0)");
-    EXPECT_EQ(ControlName(0x9D), "styrtecken (kod 157)");
-    for (char16_t c : {u' ', u'a', u'å', char16_t(0xA0), char16_t(0x20AC)})
-        EXPECT_TRUE(ControlName(c).isEmpty());
-    EXPECT_EQ(WithControlNames(QStringLiteral("a\rb")), "a[vagnretur (kod 13)]b");
-}
-
 // Runs in a child process of its own (a death test re-runs the test program):
 // a window with a big clear text and a big cipher file, then a limit on the
 // address space a little above what the process already uses. "Kryptera" and
@@ -175,13 +154,14 @@ TEST(ControlNames, EveryControlCharacterHasItsOwnNameAndCode) {
 // nothing. Exits 0 when all went as it should.
 [[noreturn]] void RunOutOfMemory(const QString& cipherFile) {
     ScriptedDialogs dialogs;
+    testing::PasswordFolder passwords;
     bool ok = true;
     auto expect = [&ok](bool condition, const char* what) {
         if (!condition) std::fprintf(stderr, "not so: %s\n", what);
         ok = ok && condition;
     };
     {
-        MainWindow window(Services{dialogs, [] { return ','; }});
+        MainWindow window(Services{dialogs, passwords.places(), [] { return ','; }});
         window.show();
         const QString big(16'000'000, u'a');
         window.clearTextBox()->setText(big);

@@ -1,9 +1,14 @@
+#include "tests/support/child_process.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
+#include "ui/platform/nativepath.h"
 #include "ui/textbox/textbox.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -13,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -41,7 +48,7 @@ protected:
     }
 
     void open(char decimal = ',') {
-        Services services{dialogs, [decimal] { return decimal; }, files};
+        Services services{dialogs, files, [decimal] { return decimal; }};
         window = StartProgram(std::move(services));
         ASSERT_NE(window, nullptr);
         window->activateWindow();
@@ -297,6 +304,60 @@ TEST_F(FileCommands, AReadOnlyFileIsNotReplaced) {
                   .arg(path("locked.crp")));
 }
 
+// Files the user may write but that are not replaced: one of another user
+// (writable through its group), and the user's own in a folder the user may
+// not write. The message says what stops the save and what the user can do.
+TEST_F(FileCommands, AWritableFileThatIsNotReplacedSaysWhatStopsTheSave) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to give files away";
+    const QByteArray old = "\"\n153\"\r\n";
+    ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+    ASSERT_TRUE(QDir(folder.path()).mkdir("shared"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("locked"));
+    ::chmod(QFile::encodeName(path("shared")).constData(), 0777);
+    WriteAll(path("shared/group.crp"), old); // root:nogroup 0664
+    ::chown(QFile::encodeName(path("shared/group.crp")).constData(), 0, testing::kNoGroup);
+    ::chmod(QFile::encodeName(path("shared/group.crp")).constData(), 0664);
+    WriteAll(path("locked/own.crp"), old); // nobody's, in root's folder
+    ::chown(QFile::encodeName(path("locked/own.crp")).constData(), testing::kNobody,
+            testing::kNoGroup);
+    const QString kept = QStringLiteral(" En tidigare fil med samma namn är oförändrad.");
+    const std::pair<QString, QString> cases[] = {
+        {path("shared/group.crp"),
+         QStringLiteral("Filen %1 sparades inte: filen ägs av en annan användare eller grupp och "
+                        "skulle byta ägare om den ersattes.\n\nDu kan spara under ett annat "
+                        "namn, eller be filens ägare att göra dig till ägare av den.")
+                 .arg(path("shared/group.crp")) +
+             kept},
+        {path("locked/own.crp"),
+         QStringLiteral("Filen %1 sparades inte: mappen kan inte skrivas i, så filen kan inte "
+                        "ersättas på ett säkert sätt.\n\nDu kan spara i en annan mapp, eller be "
+                        "mappens ägare om rätt att skriva i den.")
+                 .arg(path("locked/own.crp")) +
+             kept},
+    };
+
+    const int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        cipher()->setText("\n156");
+        int failures = 0;
+        for (const auto& [file, expected] : cases) {
+            dialogs.messages.clear();
+            dialogs.fileAnswers = {file};
+            choose("save");
+            if (dialogs.messages.size() != 1 || dialogs.messages[0].text != expected) {
+                for (const auto& message : dialogs.messages)
+                    std::fprintf(stderr, "%s\n", qPrintable(message.text));
+                failures |= 1;
+            }
+        }
+        return failures;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(path("shared/group.crp")), old);
+    EXPECT_EQ(ReadAll(path("locked/own.crp")), old);
+}
+
 TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
     const QByteArray old = "\"\n153\"\r\n";
     WriteAll(path("keep.crp"), old);
@@ -319,6 +380,53 @@ TEST_F(FileCommands, ASaveThatFailsMidwayKeepsTheOldFile) {
     EXPECT_TRUE(dialogs.messages[0].text.contains("sparades inte"));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"keep.crp", "numberone"}));
+}
+
+// The real open dialog of the widgets, as the program shows it: a file whose
+// name is not UTF-8 (an old Latin-1 name) is in its list, and choosing it
+// opens the file.
+TEST(RealFileDialog, AFileWhoseNameIsNotUtf8IsListedAndOpens) {
+    QTemporaryDir folder;
+    const std::string bytes = StoragePath(folder.path());
+    const struct Removed { // Qt cannot remove what it cannot list
+        std::string path;
+        ~Removed() { std::filesystem::remove_all(path); }
+    } removed{bytes};
+    std::ofstream(bytes + "/r\xE4k.crp") << "\"\n153\"\r\n";
+
+    struct RealFileChoice : ScriptedDialogs {
+        std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override {
+            return QtDialogs().chooseFile(parent, request);
+        }
+    } dialogs;
+    MainWindow window(Services{dialogs, storage::PasswordFiles{bytes + "/numberone", bytes + "/id"}});
+    window.show();
+
+    bool listed = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->setDirectory(folder.path());
+        auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        const auto latin1 = [list] {
+            const QModelIndex root = list->rootIndex();
+            for (int row = 0; row < list->model()->rowCount(root); ++row)
+                if (list->model()->index(row, 0, root).data().toString() == u"r\\xE4k.crp")
+                    return list->model()->index(row, 0, root);
+            return QModelIndex();
+        };
+        listed = QTest::qWaitFor([&] { return latin1().isValid(); });
+        if (listed) {
+            list->setCurrentIndex(latin1());
+            QTest::keyClick(list, Qt::Key_Return);
+        } else {
+            dialog->reject();
+        }
+    });
+    window.findChild<QAction*>(QStringLiteral("open"))->trigger();
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(window.cipherTextBox()->text(), QStringLiteral("\n153"));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 class StartupLock : public WindowWithFiles {};
@@ -367,18 +475,35 @@ TEST_F(StartupLock, CancelAtEitherPromptEndsTheProgram) {
     WriteAll(path("id"), "\"hemligt\"\r\n");
     for (const QStringList& answers : {QStringList{""}, QStringList{"fel", ""}}) {
         dialogs.inputAnswers.assign(answers.begin(), answers.end());
-        EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+        EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
         EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeWindow());
     }
 }
 
-TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
+// A flag without a password that can be given: no password file, or one that
+// is readable but corrupt (binary, or 1 MB of one line). Each ends the
+// program with the hint that removing the flag file removes the password,
+// and asks for nothing.
+TEST_F(StartupLock, FlagWithoutUsablePasswordSaysHowToRemoveIt) {
     WriteAll(path("numberone"), QByteArray("\x01\x00", 2));
-    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains(path("id")));
-    EXPECT_TRUE(dialogs.messages[0].text.contains(path("numberone")));
-    EXPECT_TRUE(dialogs.inputs.empty());
+    const std::pair<std::optional<QByteArray>, const char*> cases[] = {
+        {std::nullopt, "finns inte"},
+        {QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00\x00\x00", 12), "är skadad"},
+        {QByteArray(1 << 20, 'x'), "är skadad"},
+    };
+    for (const auto& [bytes, what] : cases) {
+        QFile::remove(path("id"));
+        if (bytes) WriteAll(path("id"), *bytes);
+        dialogs.messages.clear();
+        EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        const QString& text = dialogs.messages[0].text;
+        EXPECT_TRUE(text.contains(QStringLiteral("lösenordsfilen %1 %2").arg(path("id"), what)))
+            << text.toStdString();
+        EXPECT_TRUE(text.endsWith(
+            QStringLiteral("Om du tar bort filen %1 tas lösenordet bort.").arg(path("numberone"))));
+        EXPECT_TRUE(dialogs.inputs.empty());
+    }
 }
 
 // A flag file that is there but cannot be read ends the program with a word:
@@ -386,7 +511,7 @@ TEST_F(StartupLock, FlagWithoutPasswordFileSaysHowToRemoveIt) {
 TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
     WriteAll(path("id"), "\"pw\"\r\n");
     ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
-    EXPECT_EQ(StartProgram({dialogs, [] { return ','; }, files}), nullptr);
+    EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
@@ -414,6 +539,39 @@ TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
                   .arg(path("numberone"), path("id")));
 }
 
+// "Skapa lösenord" with no password set and a data folder that cannot be
+// made (its parent may not be written): the message names the folder and the
+// real reason, and speaks of no earlier password.
+TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the super-user to make a folder nobody may write";
+    const QString share = path("share");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("share"));
+    ::chmod(folder.path().toLocal8Bit().constData(), 0755);
+    ::chmod(share.toLocal8Bit().constData(), 0755); // the super-user's, and not for nobody
+    const std::string data = QFile::encodeName(share + "/Tolvana").toStdString();
+    const storage::PasswordFiles place{data + "/numberone", data + "/id"};
+    const QString expected =
+        QStringLiteral("Lösenordet sparades inte: mappen %1 kunde inte skapas (behörighet "
+                       "saknas).\n\nProgrammet har fortfarande inget lösenord.")
+            .arg(share + "/Tolvana");
+
+    const int code = testing::RunInChild([&] {
+        if (!testing::DropPrivileges()) return 20;
+        MainWindow window(Services{dialogs, PasswordPlaces(place, data), [] { return ','; }});
+        dialogs.inputAnswers = {QStringLiteral("nytt")};
+        window.createPassword();
+        if (dialogs.messages.size() != 1) return 1;
+        if (dialogs.messages[0].text != expected) {
+            std::fprintf(stderr, "%s\n", qPrintable(dialogs.messages[0].text));
+            return 2;
+        }
+        return 0;
+    });
+    if (code == 20) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(QFile::exists(share + "/Tolvana"));
+}
+
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
     open();
     dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
@@ -435,11 +593,14 @@ TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
 
 TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {
     open();
-    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś")};
-    press("SkapaLosen");
-    press("SkapaLosen");
-    press("SkapaLosen");
-    EXPECT_EQ(dialogs.messages.size(), 2u);
+    dialogs.inputAnswers = {"", QStringLiteral("a\"b"), QStringLiteral("łoś"),
+                            QStringLiteral("a\tb")};
+    for (int i = 0; i < 4; ++i) press("SkapaLosen");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    // A tab (pasted) could never be typed at the prompt.
+    EXPECT_EQ(dialogs.messages[2].text,
+              QStringLiteral("Lösenordet sparades inte: det innehåller tecknet tabb (kod 9), som "
+                             "inte kan skrivas in när programmet startar."));
     EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
     EXPECT_FALSE(QFile::exists(path("id")));
 }

@@ -29,6 +29,20 @@ QString AllCodes() {
 
 using MainWindowTest = testing::MainWindowFixture;
 
+// A window is never without its password places, so "Skapa lösenord" always
+// has a place to write the password.
+TEST_F(MainWindowTest, SkapaLosenordAlwaysHasAPlaceToWrite) {
+    static_assert(!std::is_constructible_v<Services, Dialogs&>);
+    static_assert(!std::is_constructible_v<Services, Dialogs&, std::function<char()>>);
+    dialogs.inputAnswers = {QStringLiteral("hemligt")};
+    press("SkapaLosen");
+    EXPECT_TRUE(dialogs.messages.empty());
+    const FoundPassword found = ReadPassword(passwords.places());
+    const auto* password = std::get_if<storage::Password>(&found.state);
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->text, "hemligt");
+}
+
 TEST_F(MainWindowTest, StartsEmptyWithTheFocusInTheClearTextBox) {
     EXPECT_EQ(window->objectName(), "ravlo");
     EXPECT_EQ(window->windowTitle(), "Olmira");

@@ -6,6 +6,7 @@
 #include "ui/forms/commandline.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
+#include "ui/platform/nativepath.h"
 #include "ui/textbox/textbox.h"
 
 #include <QApplication>
@@ -17,6 +18,9 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace tolvana::ui {
 namespace {
@@ -47,7 +51,7 @@ protected:
     QString path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
 
     void start(const QStringList& given = {}) {
-        window = StartProgram(Services{dialogs, [] { return ','; }, files}, given);
+        window = StartProgram(Services{dialogs, files, [] { return ','; }}, given);
     }
 
     // The boxes may fill after the command has returned; wait a little.
@@ -56,6 +60,11 @@ protected:
     }
 
     QTemporaryDir folder;
+    // Qt cannot remove a file whose name it cannot list; this can.
+    struct Removed {
+        std::string path;
+        ~Removed() { std::filesystem::remove_all(path); }
+    } removed{StoragePath(folder.path())};
     storage::PasswordFiles files;
     ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
@@ -89,6 +98,58 @@ TEST_F(FromOutside, OtherAndMissingFilesAreRefusedWithAMessage) {
         QStringLiteral("Filen %1 öppnades inte").arg(path("utan"))));
     EXPECT_TRUE(window->cipherTextBox()->text().isEmpty());
     EXPECT_TRUE(window->clearTextBox()->text().isEmpty());
+}
+
+// A name in another encoding than UTF-8, as old files copied from Windows
+// often have: kept as the system's bytes from the command line to the file,
+// and shown with its odd byte visible when there is something to say.
+TEST_F(FromOutside, ANameThatIsNotUtf8OpensAndIsShownByteForByte) {
+    const std::string folderBytes = StoragePath(folder.path());
+    const std::string latin1 = folderBytes + "/r\xE4k.crp";
+    {
+        std::ofstream file(latin1, std::ios::binary);
+        file << kHejFile.toStdString();
+    }
+    const std::string missing = folderBytes + "/s\xE5knas.txt";
+    start({QtPath(latin1), QtPath(missing)});
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1/s\\xE5knas.txt finns inte.").arg(folder.path()));
+
+    // The same bytes as a file URL, and the file's name dropped on the window.
+    window.reset();
+    start({QStringLiteral("file://") + QtPath(folderBytes + "/r%E4k.crp")});
+    EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
+}
+
+// File managers and some desktops pass file URLs: a file URL of this machine
+// opens its file, percent escapes decoded into the system's bytes; any other
+// address is refused with a message that says why.
+TEST_F(FromOutside, FileUrlsOpenAndOtherAddressesAreRefused) {
+    write("brev med mellanslag.crp", kHejFile);
+    const QString url = QUrl::fromLocalFile(path("brev med mellanslag.crp")).toString(QUrl::FullyEncoded);
+    ASSERT_TRUE(url.contains("%20"));
+    start({url});
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    window.reset();
+    const QString here = QStringLiteral("FILE://localhost") + path("brev.txt") + "?x#y";
+    write("brev.txt", kTextFile);
+    start({here, QStringLiteral("https://example.com/brev.crp"),
+           QStringLiteral("file://annan-dator/tmp/brev.crp")});
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(holds(window->clearTextBox(), kText));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Adressen https://example.com/brev.crp öppnades inte: Tolvana öppnar "
+                             "bara filer på den här datorn (file:), inte adresser av typen "
+                             "https:."));
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(
+        QStringLiteral("Adressen file://annan-dator/tmp/brev.crp öppnades inte")));
 }
 
 TEST_F(FromOutside, AFileThatTheMenuCommandCannotReadChangesNothingAsThere) {
@@ -166,6 +227,22 @@ TEST_F(Dropping, ATextFileDroppedOnEitherBoxIsImportedNotPastedAsItsName) {
     EXPECT_TRUE(holds(window->clearTextBox(), kText));
 }
 
+// A dragged name that is not UTF-8 arrives percent-encoded, byte for byte.
+TEST_F(Dropping, ADroppedNameThatIsNotUtf8Opens) {
+    const std::string latin1 = StoragePath(folder.path()) + "/r\xE4k.txt";
+    {
+        std::ofstream file(latin1, std::ios::binary);
+        file << kTextFile.toStdString();
+    }
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 QByteArray("file://") + QByteArray::fromStdString(StoragePath(folder.path())) +
+                     "/r%E4k.txt\r\n");
+    EXPECT_TRUE(drop(window.get(), data));
+    EXPECT_TRUE(holds(window->clearTextBox(), kText));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(Dropping, SeveralFilesOpenInTurnAndOthersAreRefused) {
     EXPECT_TRUE(dropFiles(
         window.get(), {write("a.txt", kTextFile), write("b.doc", "x"), write("c.crp", kHejFile)}));
@@ -191,26 +268,34 @@ TEST_F(Dropping, DroppedTextOpensNoFile) {
 
 TEST(CommandLineTest, HelpVersionFilesAndUnknownOptions) {
     using Action = CommandLine::Action;
-    const QString program = QStringLiteral("tolvana");
+    using Arguments = std::vector<std::string>;
 
     for (const char* option : {"--help", "-h"}) {
-        const CommandLine help = ParseCommandLine({program, QString::fromLatin1(option)});
+        const CommandLine help = ParseCommandLine({"tolvana", option});
         EXPECT_EQ(help.action, Action::Print);
         EXPECT_TRUE(help.text.startsWith(QStringLiteral("Användning: tolvana [FLAGGOR] [FIL...]")));
     }
-    const CommandLine version = ParseCommandLine({program, QStringLiteral("--version")});
+    const CommandLine version = ParseCommandLine({"tolvana", "--version"});
     EXPECT_EQ(version.action, Action::Print);
     EXPECT_EQ(version.text, QStringLiteral("tolvana 1.0.0\n"));
 
+    // Qt's own options are Qt's, wherever they stand, with their values.
     const CommandLine files = ParseCommandLine(
-        {program, QStringLiteral("a.crp"), QStringLiteral("--"), QStringLiteral("-b.txt")});
+        Arguments{"tolvana", "-platform", "offscreen", "a.crp", "--style=fusion", "-reverse",
+                  "file:///tmp/b.crp", "--", "-b.txt"});
     EXPECT_EQ(files.action, Action::Run);
-    EXPECT_EQ(files.files, QStringList({"a.crp", "-b.txt"}));
+    EXPECT_EQ(files.files, QStringList({"a.crp", "file:///tmp/b.crp", "-b.txt"}));
 
-    const CommandLine unknown = ParseCommandLine({program, QStringLiteral("--färg")});
-    EXPECT_EQ(unknown.action, Action::Refuse);
-    EXPECT_EQ(unknown.text,
-              QStringLiteral("tolvana: okänd flagga: --färg\nSe \"tolvana --help\".\n"));
+    // An unknown option is named as it was written, with one dash or two.
+    const std::pair<const char*, const char*> unknown[] = {
+        {"--färg", "--färg"}, {"-x.crp", "-x.crp"}, {"--bogus=1", "--bogus"}, {"-hx", "-hx"}};
+    for (const auto& [option, named] : unknown) {
+        const CommandLine refused = ParseCommandLine({"tolvana", "a.crp", option, "--help"});
+        EXPECT_EQ(refused.action, Action::Refuse) << option;
+        EXPECT_EQ(refused.text, QStringLiteral("tolvana: okänd flagga: %1\nSe \"tolvana --help\".\n")
+                                    .arg(QString::fromUtf8(named)));
+        EXPECT_TRUE(refused.files.isEmpty());
+    }
 }
 
 } // namespace

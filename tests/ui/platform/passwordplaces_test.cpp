@@ -5,7 +5,6 @@
 #include "storage/files.h"
 #include "ui/platform/nativepath.h"
 #include "ui/platform/passwordplaces.h"
-#include "ui/texts/storagemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,25 +17,28 @@ namespace {
 
 class PasswordPlacesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        // As on Windows: the program's own folder, an older copy's folder,
-        // and the fixed place, which alone gets a flag file made at start.
+    // As on Windows: the program's own folder, an older copy's folder, and
+    // the fixed place, which alone gets a flag file made at start.
+    static std::vector<PasswordPlace> PlacesIn(const QTemporaryDir& dir) {
+        std::vector<PasswordPlace> places;
         for (const char* name : {"own", "older", "fixed"}) {
-            const QString folder = dir.filePath(QString::fromLatin1(name));
-            const std::string path = StoragePath(folder);
-            places.places.push_back(
+            const std::string path = StoragePath(dir.filePath(QString::fromLatin1(name)));
+            places.push_back(
                 {{path + "/numberone", path + "/id"}, path, std::string(name) == "fixed"});
         }
-        places.places[1].folder.clear(); // never made: only read
-        places.places[2].folder.clear(); // a drive root: never made
+        places[1].folder.clear(); // never made: only read
+        places[2].folder.clear(); // a drive root: never made
+        return places;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkdir(QStringLiteral("older"));
         QDir(dir.path()).mkdir(QStringLiteral("fixed"));
-        places.writeOrder = {2, 0};
     }
 
     const storage::PasswordFiles& files(std::size_t place) const {
-        return places.places[place].files;
+        return places.places()[place].files;
     }
     bool exists(const std::string& path) const { return storage::FileExists(path); }
 
@@ -48,7 +50,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    PasswordPlaces places;
+    PasswordPlaces places{PlacesIn(dir), {2, 0}};
 };
 
 TEST_F(PasswordPlacesTest, NoPasswordAnywhereMakesOnlyTheFixedFlagFile) {
@@ -97,7 +99,7 @@ TEST_F(PasswordPlacesTest, WhereTheFixedPlaceCannotBeWrittenTheOwnFolderIsMadeAn
 TEST_F(PasswordPlacesTest, WhenNoPlaceTakesItTheFirstPlacesErrorIsGivenAndNothingChanges) {
     QDir(dir.path()).rmdir(QStringLiteral("fixed"));
     // The own folder's name is taken by a file, so it cannot be made.
-    QFile blocker(PathForDisplay(places.places[0].folder));
+    QFile blocker(PathForDisplay(places.places()[0].folder));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     try {
@@ -116,6 +118,15 @@ TEST_F(PasswordPlacesTest, OnePlaceIsReadAndWrittenAsBefore) {
     ASSERT_TRUE(std::holds_alternative<storage::Password>(found.state));
     EXPECT_EQ(found.files.passwordPath, files(2).passwordPath);
     EXPECT_THROW(StorePassword(one, ""), std::invalid_argument);
+}
+
+// Every operation has a place to read and one to write: places that could
+// leave either without one are refused when they are made.
+TEST_F(PasswordPlacesTest, ThereIsAlwaysAPlaceToReadAndOneToWrite) {
+    static_assert(!std::is_default_constructible_v<PasswordPlaces>);
+    EXPECT_THROW(PasswordPlaces(std::vector<PasswordPlace>{}, {0}), std::invalid_argument);
+    EXPECT_THROW(PasswordPlaces(PlacesIn(dir), {}), std::invalid_argument);
+    EXPECT_THROW(PasswordPlaces(PlacesIn(dir), {2, 3}), std::invalid_argument);
 }
 
 } // namespace
