@@ -25,7 +25,7 @@ shift $(($# > 0 ? 1 : 0))
 FUZZ_RUNS=${FUZZ_RUNS:-}
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
 JOBS=${JOBS:-$(nproc)}
-all_targets=(fuzz_dekryptera fuzz_roundtrip fuzz_readfield fuzz_textfile)
+all_targets=(fuzz_dekryptera fuzz_roundtrip fuzz_kernels fuzz_readfield fuzz_textfile)
 targets=("$@")
 named=$((${#targets[@]} > 0))
 ((named)) || targets=("${all_targets[@]}")
