@@ -41,4 +41,9 @@ struct DecodedText {
 
 DecodedText DecodeTextFile(std::string_view bytes);
 
+// The same for bytes the caller gives up: code page text keeps their memory,
+// and UTF-8 and UTF-16 are decoded in place, since no character takes fewer
+// bytes than its code.
+DecodedText DecodeTextFile(std::string&& bytes);
+
 } // namespace tolvana::storage
