@@ -1,17 +1,18 @@
 #include "tools/cipher_tool.h"
 
 #include "cipher/cipher.h"
+#include "cipher/hugepages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
 #include "tools/platform.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -216,10 +217,10 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Code page codes as UTF-8. Each code's bytes are stored as one 4-byte word
-// and the output moves on by their count, so the loop has no branch that
-// depends on the text.
-std::string CodesToUtf8(std::string_view codes) {
+// Appends code page codes to `out` as UTF-8. Each code's bytes are stored as
+// one 4-byte word and the output moves on by their count, so the loop has no
+// branch that depends on the text. `out` needs room for 4 bytes more.
+void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
     struct Entry {
         char bytes[4];
         std::size_t length;
@@ -237,14 +238,14 @@ std::string CodesToUtf8(std::string_view codes) {
     }();
     std::size_t size = 0;
     for (unsigned char c : codes) size += table[c].length;
-    std::string out(size + 4, '\0'); // room for the last word
-    char* p = out.data();
+    const std::size_t start = out.size();
+    out.resize(start + size + 4); // room for the last word
+    char* p = out.data() + start;
     for (unsigned char c : codes) {
         std::memcpy(p, table[c].bytes, 4);
         p += table[c].length;
     }
-    out.resize(size);
-    return out;
+    out.resize(start + size);
 }
 
 // A character as a message shows it: a control character as its picture.
@@ -327,7 +328,8 @@ public:
                                               : SystemReason(error))};
     }
 
-    std::string_view bytes() const { return bytes_; }
+    // The bytes, given up to the caller.
+    std::string take() { return std::move(bytes_); }
 
 private:
     std::string bytes_;
@@ -370,14 +372,15 @@ private:
     std::optional<storage::OutputFile> file_;
 };
 
-// The clear text's codes from the bytes read, as -k and -i/-t say.
-std::string ClearCodes(const Options& options, std::string_view bytes) {
+// The clear text's codes from the bytes read, as -k and -i/-t say; they are
+// made in the bytes' memory.
+std::string ClearCodes(const Options& options, std::string bytes) {
     const std::string name = NameOf(options.input, "standard in");
     std::string codes;
     if (options.encoding == Encoding::CodePage) {
-        codes = bytes;
+        codes = std::move(bytes);
     } else {
-        storage::DecodedText text = storage::DecodeTextFile(bytes);
+        storage::DecodedText text = storage::DecodeTextFile(std::move(bytes));
         if (options.encoding == Encoding::Utf8 && text.encoding != storage::TextEncoding::Utf8 &&
             text.encoding != storage::TextEncoding::Utf8WithBom)
             throw Failure{kFailed, name + ": texten är inte UTF-8"};
@@ -401,17 +404,17 @@ std::string ClearCodes(const Options& options, std::string_view bytes) {
     return joined;
 }
 
-// Where a cipher text can be cut in two halves that decode, one by one, to
+// Where a cipher text can be cut so that its two sides decode, one by one, to
 // the same as the whole: at a separator whose token before it is neither
-// empty nor "32". Such a token means the same at the end of a text as before
-// a separator ("32" before a separator is a space, at the end a number), and
-// separators at the start of a text only count lines. Nothing when there is
-// no such place near the middle.
-std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
-    for (std::size_t at = cipher.find(kLineFeed, cipher.size() / 2);
-         at != std::string_view::npos && at < cipher.size() / 2 + 4096;
-         at = cipher.find(kLineFeed, at + 1)) {
-        const std::size_t start = cipher.rfind(kLineFeed, at - 1);
+// empty nor "32". Such a token means the same at the end of a text as before a
+// separator ("32" before a separator is a space, at the end a number), and
+// separators at the start of a text only count lines. The first such place
+// from `from` on, within 4096 bytes; nothing when there is none.
+std::optional<std::size_t> CutAfter(std::string_view cipher, std::size_t from) {
+    for (std::size_t at = cipher.find(kLineFeed, from);
+         at != std::string_view::npos && at < from + 4096; at = cipher.find(kLineFeed, at + 1)) {
+        const std::size_t start =
+            at == 0 ? std::string_view::npos : cipher.rfind(kLineFeed, at - 1);
         std::string_view token =
             cipher.substr(start == std::string_view::npos ? 0 : start + 1,
                           at - (start == std::string_view::npos ? 0 : start + 1));
@@ -421,63 +424,99 @@ std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
     return std::nullopt;
 }
 
-// Dekryptera, on both processors for a large text, each half of the clear
-// text then turned into the output's encoding by `finish`. The pieces joined
-// are the result, and any failure is the same, as from one call on the whole.
-std::optional<std::vector<std::string>>
-DecryptInTwo(std::string_view cipher, DecodeFailure& failure,
-             const std::function<std::string(std::string)>& finish) {
+// The number of lines that `text` ends, for the line of a failure in a piece
+// that follows it.
+std::size_t LinesIn(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), kLineFeed));
+}
+
+// Dekryptera a piece of about 1 MB at a time, cut where the pieces' results
+// join, each piece's codes appended to `clear` in the output's form; UTF-8
+// unless `codePage`. Only a piece's codes are held at a time, in memory that
+// stays in the cache. Any failure is the same, its line too, as from one call
+// on the whole.
+bool DecryptInPieces(std::string_view cipher, bool codePage, std::string& clear,
+                     DecodeFailure& failure) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    // A token takes at least one byte and all but the last a separator too.
+    // No code takes more bytes of UTF-8 than its token: a code from 128 on,
+    // which takes 2 or 3, comes from a number of at least 199.5.
+    const std::size_t room = (codePage ? cipher.size() / 2 + 1 : cipher.size()) + 4;
+    clear.reserve(room);
+    AdviseHugePages(clear.data(), room);
+    std::string codes;
+    for (std::size_t at = 0; at < cipher.size();) {
+        std::optional<std::size_t> cut;
+        if (cipher.size() - at >= 2 * kPiece) cut = CutAfter(cipher, at + kPiece);
+        const std::string_view piece = cipher.substr(at, cut.value_or(cipher.size()) - at);
+        if (!Dekryptera(piece, kLineFeed, failure, codes)) {
+            failure.line += LinesIn(cipher.substr(0, at));
+            return false;
+        }
+        if (codePage)
+            clear += codes;
+        else
+            AppendCodesAsUtf8(codes, clear);
+        at += piece.size();
+    }
+    return true;
+}
+
+// DecryptInPieces, on both processors for a large text: in two halves cut
+// where their results join. The halves joined are the result, and any failure
+// is the same as from one call on the whole.
+std::optional<std::vector<std::string>> DecryptInTwo(std::string_view cipher, bool codePage,
+                                                     DecodeFailure& failure) {
     constexpr std::size_t kWorthIt = std::size_t{4} << 20;
     const std::optional<std::size_t> cut =
-        cipher.size() >= kWorthIt ? HalfwayCut(cipher) : std::nullopt;
+        cipher.size() >= kWorthIt ? CutAfter(cipher, cipher.size() / 2) : std::nullopt;
+    std::vector<std::string> clear(cut ? 2 : 1);
     if (!cut) {
-        std::optional<std::string> clear = Dekryptera(cipher, kLineFeed, failure);
-        if (!clear) return std::nullopt;
-        return std::vector<std::string>{finish(std::move(*clear))};
+        if (!DecryptInPieces(cipher, codePage, clear[0], failure)) return std::nullopt;
+        return clear;
     }
 
     const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
-    std::optional<std::string> clear, rest;
+    bool firstDone = false, secondDone = false;
     DecodeFailure secondFailure;
-    auto decode = [&finish](std::string_view half, std::optional<std::string>& result,
-                            DecodeFailure& halfFailure) {
-        result = Dekryptera(half, kLineFeed, halfFailure);
-        if (result) result = finish(std::move(*result));
-    };
-    RunBoth([&] { decode(first, clear, failure); }, [&] { decode(second, rest, secondFailure); });
-    if (!clear) return std::nullopt;
-    if (!rest) {
+    RunBoth([&] { firstDone = DecryptInPieces(first, codePage, clear[0], failure); },
+            [&] { secondDone = DecryptInPieces(second, codePage, clear[1], secondFailure); });
+    if (!firstDone) return std::nullopt;
+    if (!secondDone) {
         // Its lines count from the cut: add the lines of the first half.
         failure = std::move(secondFailure);
-        for (char c : first) failure.line += c == kLineFeed;
+        failure.line += LinesIn(first);
         return std::nullopt;
     }
-    return std::vector<std::string>{std::move(*clear), std::move(*rest)};
+    return clear;
 }
 
 void Encrypt(const Options& options, int in, int out, char localeDecimal) {
-    const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).bytes());
+    const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).take());
     const char decimal = options.decimal.value_or(localeDecimal);
     const bool crp = options.cipherForm == CipherForm::Crp ||
                      (options.cipherForm == CipherForm::Auto && EndsWith(options.output, ".crp"));
 
     // Nothing can fail from here on but the writing, so the cipher text goes
     // out a piece at a time: every character's number stands on its own, and
-    // a piece of the result stays in the cache instead of a buffer six times
-    // the text's size being made and filled.
+    // one piece's memory, which stays in the cache, is used again and again
+    // instead of a buffer six times the text's size being made and filled.
     Output output(options, out);
     if (crp) output.write("\""); // one field line, as the save command writes it
     constexpr std::size_t kPiece = 64 * 1024;
-    for (std::size_t at = 0; at < codes.size(); at += kPiece)
-        output.write(Kryptera(std::string_view(codes).substr(at, kPiece), kLineFeed, decimal));
+    std::string piece;
+    for (std::size_t at = 0; at < codes.size(); at += kPiece) {
+        Kryptera(std::string_view(codes).substr(at, kPiece), kLineFeed, decimal, piece);
+        output.write(piece);
+    }
     if (crp) output.write("\"\r\n");
     output.close();
 }
 
 void Decrypt(const Options& options, int in, int out) {
     const std::string name = NameOf(options.input, "standard in");
-    const Input input(options, in, kMaxCipherBytes);
-    std::string_view cipher = input.bytes();
+    std::string bytes = Input(options, in, kMaxCipherBytes).take();
+    std::string_view cipher = bytes;
     bool crp = options.cipherForm == CipherForm::Crp;
     if (options.cipherForm == CipherForm::Auto) {
         // Cipher text never holds a quote; a .crp file starts with one.
@@ -485,21 +524,17 @@ void Decrypt(const Options& options, int in, int out) {
         crp = EndsWith(options.input, ".crp") ||
               (first != std::string_view::npos && cipher[first] == '"');
     }
-    std::string field;
     if (crp) {
-        storage::InputFile fields = storage::FieldsOf(std::string(cipher), name);
+        storage::InputFile fields = storage::FieldsOf(std::move(bytes), name);
         if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
-        field = fields.ReadField(); // as the open command: the first field only
-        cipher = field;
+        bytes = fields.ReadField(); // as the open command: the first field only
+        cipher = bytes;
     }
 
     // All of it is decoded before anything is written: an error writes nothing.
     DecodeFailure failure;
-    const bool codePage = options.encoding == Encoding::CodePage;
     std::optional<std::vector<std::string>> clear =
-        DecryptInTwo(cipher, failure, [codePage](std::string codes) {
-            return codePage ? std::move(codes) : CodesToUtf8(codes);
-        });
+        DecryptInTwo(cipher, options.encoding == Encoding::CodePage, failure);
     if (!clear) {
         // The window's words for the same failure.
         const std::string where = Quoted(failure.token) + " på rad " + std::to_string(failure.line);
@@ -513,37 +548,49 @@ void Decrypt(const Options& options, int in, int out) {
     output.close();
 }
 
-void Report(int err, const std::string& message) {
-    const std::string line = std::string(kProgram) + ": " + message + "\n";
-    WriteAll(err, line);
+// Writes the message in pieces, so that reporting needs no memory.
+void Report(int err, std::string_view message) {
+    WriteAll(err, kProgram);
+    WriteAll(err, ": ");
+    WriteAll(err, message);
+    WriteAll(err, "\n");
 }
 
 } // namespace
 
-int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal) {
-    Options options;
-    if (std::optional<Failure> failure = Parse(arguments, options)) {
-        Report(err, failure->message);
-        return failure->status;
-    }
-    if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
-    if (options.version)
-        return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk : kFailed;
+void ReportNoMemory(int err) {
+    // The window's words. The name of the input is left out: this message
+    // needs no memory.
+    Report(err, "Minnet räckte inte till, så kommandot avbröts.");
+}
 
+int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal) {
     try {
-        if (options.command == Command::Kryptera)
-            Encrypt(options, in, out, localeDecimal);
-        else
-            Decrypt(options, in, out);
-        return kOk;
-    } catch (const Failure& failure) {
-        Report(err, failure.message);
-        return failure.status;
-    } catch (const storage::StorageError& error) {
-        Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
-        return kFailed;
+        Options options;
+        if (std::optional<Failure> failure = Parse(arguments, options)) {
+            Report(err, failure->message);
+            return failure->status;
+        }
+        if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
+        if (options.version)
+            return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk
+                                                                                        : kFailed;
+        try {
+            if (options.command == Command::Kryptera)
+                Encrypt(options, in, out, localeDecimal);
+            else
+                Decrypt(options, in, out);
+            return kOk;
+        } catch (const Failure& failure) {
+            Report(err, failure.message);
+            return failure.status;
+        } catch (const storage::StorageError& error) {
+            Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
+            return kFailed;
+        }
     } catch (const std::bad_alloc&) {
-        Report(err, "minnet räckte inte till");
+        // Also when making another message ran short.
+        ReportNoMemory(err);
         return kFailed;
     }
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,12 +44,15 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs the tool with `arguments`, `input` on standard input, in `dir`,
-    // under the C locale unless `locale` names another.
+    // under the C locale unless `locale` names another, with at most
+    // `addressSpace` bytes of address space when that is not 0.
     Result run(const std::vector<std::string>& arguments, const std::string& input = {},
-               const char* locale = "C") {
+               const char* locale = "C", rlim_t addressSpace = 0) {
         WriteFile(dir / ".in", input);
         const pid_t child = fork();
         if (child == 0) {
+            const rlimit limit{addressSpace, addressSpace};
+            if (addressSpace != 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
             const int in = open((dir / ".in").c_str(), O_RDONLY);
             const int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -66,7 +70,7 @@ protected:
         int status = 0;
         waitpid(child, &status, 0);
         Result result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         result.out = ReadFile(dir / ".out");
         result.err = ReadFile(dir / ".err");
         return result;
@@ -211,6 +215,52 @@ TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
     WriteFile(dir / "bad.txt", "\ny" + good + good + "\nx");
     EXPECT_NE(run({"dekryptera", "bad.txt"}).err.find("\"y\" på rad 2 är inget tal."),
               std::string::npos);
+}
+
+// Short of memory at any point, on one thread or two, the tool says so in the
+// window's words and exits with 1, writing nothing; it never aborts.
+TEST_F(CipherTool, AWantOfMemoryIsReportedWhereverItStrikes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than any limit here allows";
+#else
+    // 4,000,000 characters: over 4 MB of cipher text, which is decoded on
+    // both processors.
+    std::string clear;
+    for (int i = 0; i < 4'000'000; ++i) clear += "abcdefghij klmnop\xE5\xE4\xF6\n"[i * 7 % 21];
+    WriteFile(dir / "r.txt", clear);
+    ASSERT_EQ(run({"kryptera", "-k", "cp1252", "-t", "r.txt", "-o", "r.cip"}).status, 0);
+    const std::string message = "tolvana-cipher: Minnet r\xC3\xA4"
+                                "ckte inte till, s\xC3\xA5 kommandot avbr\xC3\xB6ts.\n";
+    int succeeded = 0, refused = 0;
+    for (rlim_t megabytes = 8; megabytes <= 96; megabytes += 4) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"dekryptera", "-k", "cp1252", "r.cip"},
+              std::vector<std::string>{"dekryptera", "r.cip", "-o", "out.txt"},
+              std::vector<std::string>{"kryptera", "-k", "cp1252", "-t", "r.txt"}}) {
+            SCOPED_TRACE(command[0] + " " + command.back() + " with " + std::to_string(megabytes) +
+                         " MB");
+            const Result result = run(command, {}, "C", megabytes << 20);
+            if (result.status == 0) {
+                ++succeeded;
+                EXPECT_EQ(result.err, "");
+                if (command[0] == "dekryptera" && command.back() == "r.cip") {
+                    EXPECT_EQ(result.out, clear);
+                }
+            } else {
+                ++refused;
+                EXPECT_EQ(result.status, 1);
+                EXPECT_EQ(result.err, message);
+                EXPECT_EQ(result.out, "");
+                if (command.back() == "out.txt") {
+                    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+                }
+            }
+        }
+    }
+    // The range runs from too little for anything to enough for all.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(succeeded, 0);
+#endif
 }
 
 TEST_F(CipherTool, CommandLineMistakesExitWithTwo) {
