@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -513,28 +515,183 @@ void Encrypt(const Options& options, int in, int out, char localeDecimal) {
     output.close();
 }
 
+// The first bytes of a named file that is no .crp file by its name, read
+// until the first byte other than a blank, and the file to read the rest from.
+struct OpenedCipher {
+    storage::PieceFile file;
+    std::string start;
+};
+
+// How a failure to read a named input is told.
+Failure ReadFailure(const std::string& name, const storage::StorageError& error) {
+    return Failure{kFailed, name + ": kan inte läsas: " + ReasonOf(error)};
+}
+
+// The cipher text of a named file, read and decoded a piece of about 1 MB at a
+// time on both processors, so that it is never held whole; the pieces are cut
+// where their results join (CutAfter), and each piece's result is kept in the
+// output's form. Any failure is the same, its line too, as from Dekryptera on
+// the whole text.
+std::optional<std::vector<std::string>> DecryptFile(const std::string& path, OpenedCipher opened,
+                                                    bool codePage, DecodeFailure& failure) {
+    constexpr std::size_t kRead = std::size_t{1} << 20, kCutWindow = 4096;
+    // A piece's memory, used again and again and never cleared first.
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t room = 0, size = 0;
+        std::string_view text() const { return {bytes.get(), size}; }
+        void MakeRoom(std::size_t more) {
+            if (room - size >= more) return;
+            const std::size_t grownRoom = std::max(size + more, 2 * room);
+            std::unique_ptr<char[]> grown(new char[grownRoom]); // left uncleared
+            if (size > 0) std::memcpy(grown.get(), bytes.get(), size);
+            bytes = std::move(grown);
+            room = grownRoom;
+        }
+    };
+    std::mutex mutex;
+    // Guarded by the mutex: the text read but not yet taken, where it starts
+    // in the file, and the results so far.
+    Buffer rest;
+    rest.MakeRoom(opened.start.size());
+    std::memcpy(rest.bytes.get(), opened.start.data(), opened.start.size());
+    rest.size = opened.start.size();
+    std::uint64_t restOffset = 0;
+    bool atEnd = false;
+    std::size_t taken = 0;
+    std::vector<std::string> clear;
+    struct Failed {
+        std::size_t piece;
+        std::uint64_t offset;
+        DecodeFailure failure;
+    };
+    std::optional<Failed> failed;
+
+    // Takes the next piece into `piece`, with its number and offset; false when
+    // none is left. Called with the mutex held.
+    const auto next = [&](Buffer& piece, std::size_t& number, std::uint64_t& offset) {
+        while (!failed) {
+            if (atEnd && rest.size == 0) return false;
+            std::optional<std::size_t> cut;
+            if (!atEnd && rest.size >= kRead) {
+                cut = CutAfter(rest.text(), rest.size - kCutWindow);
+                if (!cut) cut = CutAfter(rest.text(), kRead / 2); // an odd stretch of text
+            }
+            if (!atEnd && !cut) {
+                // The pieces' memory goes round between the threads and the
+                // rest, and soon each has room enough to be kept as it is.
+                rest.MakeRoom(kRead);
+                const std::size_t got = opened.file.Read(rest.bytes.get() + rest.size, kRead);
+                rest.size += got;
+                atEnd = got == 0;
+                continue;
+            }
+            // The rest, or the text before the cut; what follows the cut stays.
+            std::swap(piece, rest);
+            const std::size_t end = cut.value_or(piece.size);
+            rest.size = 0;
+            rest.MakeRoom(piece.size - end);
+            std::memcpy(rest.bytes.get(), piece.bytes.get() + end, piece.size - end);
+            rest.size = piece.size - end;
+            piece.size = end;
+            number = taken++;
+            offset = restOffset;
+            restOffset += piece.size;
+            return true;
+        }
+        return false;
+    };
+    const auto work = [&] {
+        Buffer piece;
+        std::string codes;
+        for (;;) {
+            std::size_t number = 0;
+            std::uint64_t offset = 0;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (!next(piece, number, offset)) return;
+            }
+            DecodeFailure pieceFailure;
+            std::string result;
+            if (!Dekryptera(piece.text(), kLineFeed, pieceFailure, codes)) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (!failed || number < failed->piece)
+                    failed = Failed{number, offset, std::move(pieceFailure)};
+                return;
+            }
+            if (codePage)
+                result.swap(codes);
+            else
+                AppendCodesAsUtf8(codes, result);
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (clear.size() <= number) clear.resize(number + 1);
+            clear[number] = std::move(result);
+        }
+    };
+    RunBoth(work, work);
+    if (!failed) return clear;
+
+    // Pieces are taken in order, so every piece before the failed one was
+    // decoded. Its lines count from its start: add the lines before it.
+    failure = std::move(failed->failure);
+    storage::PieceFile again = storage::OpenForPieces(path, kMaxCipherBytes);
+    std::string bytes;
+    for (std::uint64_t counted = 0; counted < failed->offset;) {
+        bytes.clear();
+        if (!again.ReadMore(bytes, static_cast<std::size_t>(
+                                       std::min<std::uint64_t>(kRead, failed->offset - counted))))
+            break;
+        failure.line += LinesIn(bytes);
+        counted += bytes.size();
+    }
+    return std::nullopt;
+}
+
 void Decrypt(const Options& options, int in, int out) {
     const std::string name = NameOf(options.input, "standard in");
-    std::string bytes = Input(options, in, kMaxCipherBytes).take();
-    std::string_view cipher = bytes;
-    bool crp = options.cipherForm == CipherForm::Crp;
-    if (options.cipherForm == CipherForm::Auto) {
-        // Cipher text never holds a quote; a .crp file starts with one.
-        const std::size_t first = cipher.find_first_not_of(" \t");
-        crp = EndsWith(options.input, ".crp") ||
-              (first != std::string_view::npos && cipher[first] == '"');
+    const bool codePage = options.encoding == Encoding::CodePage;
+    bool crp = options.cipherForm == CipherForm::Crp ||
+               (options.cipherForm == CipherForm::Auto && EndsWith(options.input, ".crp"));
+
+    // All of it is decoded before anything is written: an error writes nothing.
+    DecodeFailure failure;
+    std::optional<std::vector<std::string>> clear;
+    std::string bytes;
+    bool streamed = false;
+    if (!IsStandard(options.input) && !crp) {
+        try {
+            OpenedCipher opened{storage::OpenForPieces(options.input, kMaxCipherBytes), {}};
+            // Cipher text never holds a quote; a .crp file starts with one.
+            while (opened.start.find_first_not_of(" \t") == std::string::npos &&
+                   opened.file.ReadMore(opened.start, 4096)) {
+            }
+            const std::size_t first = opened.start.find_first_not_of(" \t");
+            crp = options.cipherForm == CipherForm::Auto && first != std::string::npos &&
+                  opened.start[first] == '"';
+            if (crp) {
+                bytes = std::move(opened.start);
+                while (opened.file.ReadMore(bytes, std::size_t{1} << 20)) {
+                }
+            } else {
+                clear = DecryptFile(options.input, std::move(opened), codePage, failure);
+                streamed = true;
+            }
+        } catch (const storage::StorageError& error) {
+            throw ReadFailure(options.input, error);
+        }
+    } else {
+        bytes = Input(options, in, kMaxCipherBytes).take();
+        if (options.cipherForm == CipherForm::Auto && !crp) {
+            const std::size_t first = bytes.find_first_not_of(" \t");
+            crp = first != std::string::npos && bytes[first] == '"';
+        }
     }
     if (crp) {
         storage::InputFile fields = storage::FieldsOf(std::move(bytes), name);
         if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
         bytes = fields.ReadField(); // as the open command: the first field only
-        cipher = bytes;
     }
-
-    // All of it is decoded before anything is written: an error writes nothing.
-    DecodeFailure failure;
-    std::optional<std::vector<std::string>> clear =
-        DecryptInTwo(cipher, options.encoding == Encoding::CodePage, failure);
+    if (!streamed) clear = DecryptInTwo(bytes, codePage, failure);
     if (!clear) {
         // The window's words for the same failure.
         const std::string where = Quoted(failure.token) + " på rad " + std::to_string(failure.line);

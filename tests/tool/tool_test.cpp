@@ -193,14 +193,18 @@ TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
     constexpr std::size_t kHalf = 800'000; // tokens of "\n105" (A): over 6 MB in all
     // "32" before a separator is a space and at the end of a text a number:
     // the middle is all "32", so the halves must not be cut there.
+    // A file is read and decoded a piece of about 1 MB at a time: a stretch of
+    // "32" longer than a piece cannot be cut either.
     for (const std::string& middle : {std::string("\n32"), std::string("\r\n32")}) {
-        const std::string cipher =
-            times("\n105", kHalf) + times(middle, 1000) + times("\n105", kHalf);
-        WriteFile(dir / "big.txt", cipher);
-        Result result = run({"dekryptera", "big.txt"});
-        ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out,
-                  std::string(kHalf, 'A') + std::string(1000, ' ') + std::string(kHalf, 'A'));
+        for (std::size_t spaces : {1000, 700'000}) {
+            const std::string cipher =
+                times("\n105", kHalf) + times(middle, spaces) + times("\n105", kHalf);
+            WriteFile(dir / "big.txt", cipher);
+            Result result = run({"dekryptera", "big.txt"});
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.out,
+                      std::string(kHalf, 'A') + std::string(spaces, ' ') + std::string(kHalf, 'A'));
+        }
     }
 
     // A bad token in the second half, and then one in each half.
