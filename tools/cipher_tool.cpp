@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -219,28 +220,41 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Appends code page codes to `out` as UTF-8. Each code's bytes are stored as
-// one 4-byte word and the output moves on by their count, so the loop has no
-// branch that depends on the text. `out` needs room for 4 bytes more.
-void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
-    struct Entry {
-        char bytes[4];
-        std::size_t length;
-    };
+// Each code's UTF-8 bytes, stored as one 4-byte word.
+struct Utf8Entry {
+    char bytes[4];
+    std::size_t length;
+};
+
+const std::array<Utf8Entry, 256>& Utf8Table() {
     static const auto table = [] {
-        std::array<Entry, 256> entries{};
+        std::array<Utf8Entry, 256> entries{};
         for (int code = 0; code < 256; ++code) {
             std::string utf8;
             AppendUtf8(utf8, storage::CharOfCode(static_cast<unsigned char>(code)));
-            Entry& e = entries[code];
+            Utf8Entry& e = entries[code];
             e.length = utf8.size();
             std::memcpy(e.bytes, utf8.data(), utf8.size());
         }
         return entries;
     }();
+    return table;
+}
+
+// The size of code page codes as UTF-8.
+std::size_t Utf8Size(std::string_view codes) {
+    const auto& table = Utf8Table();
     std::size_t size = 0;
     for (unsigned char c : codes) size += table[c].length;
-    const std::size_t start = out.size();
+    return size;
+}
+
+// Appends code page codes to `out` as UTF-8. Each code's word is stored whole
+// and the output moves on by its length, so the loop has no branch that
+// depends on the text.
+void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
+    const auto& table = Utf8Table();
+    const std::size_t start = out.size(), size = Utf8Size(codes);
     out.resize(start + size + 4); // room for the last word
     char* p = out.data() + start;
     for (unsigned char c : codes) {
@@ -406,6 +420,12 @@ std::string ClearCodes(const Options& options, std::string bytes) {
     return joined;
 }
 
+// A clear text in pieces, in order, and the memory that holds them.
+struct ClearPieces {
+    std::deque<std::string> memory; // its strings never move
+    std::vector<std::string_view> pieces;
+};
+
 // Where a cipher text can be cut so that its two sides decode, one by one, to
 // the same as the whole: at a separator whose token before it is neither
 // empty nor "32". Such a token means the same at the end of a text as before a
@@ -467,29 +487,32 @@ bool DecryptInPieces(std::string_view cipher, bool codePage, std::string& clear,
 // DecryptInPieces, on both processors for a large text: in two halves cut
 // where their results join. The halves joined are the result, and any failure
 // is the same as from one call on the whole.
-std::optional<std::vector<std::string>> DecryptInTwo(std::string_view cipher, bool codePage,
-                                                     DecodeFailure& failure) {
+std::optional<ClearPieces> DecryptInTwo(std::string_view cipher, bool codePage,
+                                        DecodeFailure& failure) {
     constexpr std::size_t kWorthIt = std::size_t{4} << 20;
     const std::optional<std::size_t> cut =
         cipher.size() >= kWorthIt ? CutAfter(cipher, cipher.size() / 2) : std::nullopt;
-    std::vector<std::string> clear(cut ? 2 : 1);
+    ClearPieces clear;
+    clear.memory.resize(cut ? 2 : 1);
     if (!cut) {
-        if (!DecryptInPieces(cipher, codePage, clear[0], failure)) return std::nullopt;
-        return clear;
+        if (!DecryptInPieces(cipher, codePage, clear.memory[0], failure)) return std::nullopt;
+    } else {
+        const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
+        bool firstDone = false, secondDone = false;
+        DecodeFailure secondFailure;
+        RunBoth([&] { firstDone = DecryptInPieces(first, codePage, clear.memory[0], failure); },
+                [&] {
+                    secondDone = DecryptInPieces(second, codePage, clear.memory[1], secondFailure);
+                });
+        if (!firstDone) return std::nullopt;
+        if (!secondDone) {
+            // Its lines count from the cut: add the lines of the first half.
+            failure = std::move(secondFailure);
+            failure.line += LinesIn(first);
+            return std::nullopt;
+        }
     }
-
-    const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
-    bool firstDone = false, secondDone = false;
-    DecodeFailure secondFailure;
-    RunBoth([&] { firstDone = DecryptInPieces(first, codePage, clear[0], failure); },
-            [&] { secondDone = DecryptInPieces(second, codePage, clear[1], secondFailure); });
-    if (!firstDone) return std::nullopt;
-    if (!secondDone) {
-        // Its lines count from the cut: add the lines of the first half.
-        failure = std::move(secondFailure);
-        failure.line += LinesIn(first);
-        return std::nullopt;
-    }
+    for (const std::string& half : clear.memory) clear.pieces.emplace_back(half);
     return clear;
 }
 
@@ -532,8 +555,8 @@ Failure ReadFailure(const std::string& name, const storage::StorageError& error)
 // where their results join (CutAfter), and each piece's result is kept in the
 // output's form. Any failure is the same, its line too, as from Dekryptera on
 // the whole text.
-std::optional<std::vector<std::string>> DecryptFile(const std::string& path, OpenedCipher opened,
-                                                    bool codePage, DecodeFailure& failure) {
+std::optional<ClearPieces> DecryptFile(const std::string& path, OpenedCipher opened, bool codePage,
+                                       DecodeFailure& failure) {
     constexpr std::size_t kRead = std::size_t{1} << 20, kCutWindow = 4096;
     // A piece's memory, used again and again and never cleared first.
     struct Buffer {
@@ -559,7 +582,7 @@ std::optional<std::vector<std::string>> DecryptFile(const std::string& path, Ope
     std::uint64_t restOffset = 0;
     bool atEnd = false;
     std::size_t taken = 0;
-    std::vector<std::string> clear;
+    ClearPieces clear;
     struct Failed {
         std::size_t piece;
         std::uint64_t offset;
@@ -601,32 +624,52 @@ std::optional<std::vector<std::string>> DecryptFile(const std::string& path, Ope
         }
         return false;
     };
+    // Each thread keeps its pieces' results one after the other in large
+    // blocks of memory of its own, backed by huge pages where the system
+    // offers them, instead of in a fresh small string each.
     const auto work = [&] {
         Buffer piece;
         std::string codes;
+        std::deque<std::string> blocks;
+        const auto roomFor = [&blocks](std::size_t size) -> std::string& {
+            if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < size) {
+                const std::size_t room = std::max(size, std::size_t{8} << 20);
+                std::string& block = blocks.emplace_back();
+                block.reserve(room);
+                AdviseHugePages(block.data(), room);
+            }
+            return blocks.back();
+        };
+        const auto keepBlocks = [&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            for (std::string& block : blocks) clear.memory.push_back(std::move(block));
+        };
         for (;;) {
             std::size_t number = 0;
             std::uint64_t offset = 0;
             {
                 const std::lock_guard<std::mutex> lock(mutex);
-                if (!next(piece, number, offset)) return;
+                if (!next(piece, number, offset)) break;
             }
             DecodeFailure pieceFailure;
-            std::string result;
             if (!Dekryptera(piece.text(), kLineFeed, pieceFailure, codes)) {
                 const std::lock_guard<std::mutex> lock(mutex);
                 if (!failed || number < failed->piece)
                     failed = Failed{number, offset, std::move(pieceFailure)};
-                return;
+                break;
             }
+            std::string& block = roomFor(codePage ? codes.size() : Utf8Size(codes) + 4);
+            const std::size_t start = block.size();
             if (codePage)
-                result.swap(codes);
+                block += codes;
             else
-                AppendCodesAsUtf8(codes, result);
+                AppendCodesAsUtf8(codes, block);
+            const std::string_view result(block.data() + start, block.size() - start);
             const std::lock_guard<std::mutex> lock(mutex);
-            if (clear.size() <= number) clear.resize(number + 1);
-            clear[number] = std::move(result);
+            if (clear.pieces.size() <= number) clear.pieces.resize(number + 1);
+            clear.pieces[number] = result;
         }
+        keepBlocks();
     };
     RunBoth(work, work);
     if (!failed) return clear;
@@ -655,7 +698,7 @@ void Decrypt(const Options& options, int in, int out) {
 
     // All of it is decoded before anything is written: an error writes nothing.
     DecodeFailure failure;
-    std::optional<std::vector<std::string>> clear;
+    std::optional<ClearPieces> clear;
     std::string bytes;
     bool streamed = false;
     if (!IsStandard(options.input) && !crp) {
@@ -701,7 +744,7 @@ void Decrypt(const Options& options, int in, int out) {
         throw Failure{kFailed, name + ": Den krypterade texten kan inte dekrypteras: " + what};
     }
     Output output(options, out);
-    for (const std::string& piece : *clear) output.write(piece);
+    for (std::string_view piece : clear->pieces) output.write(piece);
     output.close();
 }
 
