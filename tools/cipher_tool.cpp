@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -524,16 +525,50 @@ void Encrypt(const Options& options, int in, int out, char localeDecimal) {
 
     // Nothing can fail from here on but the writing, so the cipher text goes
     // out a piece at a time: every character's number stands on its own, and
-    // one piece's memory, which stays in the cache, is used again and again
-    // instead of a buffer six times the text's size being made and filled.
+    // each thread's piece of memory, which stays in the cache, is used again
+    // and again instead of a buffer six times the text's size being made and
+    // filled. A large text is encoded on both processors: each thread takes
+    // the next piece, encodes it, and writes it when the pieces before it are
+    // written.
     Output output(options, out);
     if (crp) output.write("\""); // one field line, as the save command writes it
-    constexpr std::size_t kPiece = 64 * 1024;
-    std::string piece;
-    for (std::size_t at = 0; at < codes.size(); at += kPiece) {
-        Kryptera(std::string_view(codes).substr(at, kPiece), kLineFeed, decimal, piece);
-        output.write(piece);
-    }
+    constexpr std::size_t kPiece = 64 * 1024, kWorthIt = std::size_t{4} << 20;
+    const std::size_t pieces = (codes.size() + kPiece - 1) / kPiece;
+    std::mutex mutex;
+    std::condition_variable written;
+    std::size_t taken = 0, turn = 0; // guarded by the mutex
+    bool abandoned = false;
+    const auto work = [&] {
+        std::string piece;
+        try {
+            for (;;) {
+                std::size_t number = 0;
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    if (abandoned || taken == pieces) return;
+                    number = taken++;
+                }
+                Kryptera(std::string_view(codes).substr(number * kPiece, kPiece), kLineFeed,
+                         decimal, piece);
+                std::unique_lock<std::mutex> lock(mutex);
+                written.wait(lock, [&] { return turn == number || abandoned; });
+                if (abandoned) return;
+                output.write(piece);
+                ++turn;
+                written.notify_all();
+            }
+        } catch (...) {
+            // The other thread must not wait for this one's pieces.
+            const std::lock_guard<std::mutex> lock(mutex);
+            abandoned = true;
+            written.notify_all();
+            throw;
+        }
+    };
+    if (codes.size() >= kWorthIt)
+        RunBoth(work, work);
+    else
+        work();
     if (crp) output.write("\"\r\n");
     output.close();
 }

@@ -1,6 +1,8 @@
 // tolvana-cipher as scripts use it: run as a process with files, standard
 // input and output, and its exit status.
 
+#include "cipher/cipher.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -206,6 +208,15 @@ TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
                       std::string(kHalf, 'A') + std::string(spaces, ' ') + std::string(kHalf, 'A'));
         }
     }
+
+    // A large clear text is encoded on both processors, a piece at a time;
+    // the pieces come out in order.
+    std::string clear(5'000'000, '\0');
+    for (std::size_t i = 0; i < clear.size(); ++i) clear[i] = static_cast<char>(i * 7919 >> 3);
+    WriteFile(dir / "clear.bin", clear);
+    const Result encrypted = run({"kryptera", "-k", "cp1252", "-d", ",", "clear.bin"});
+    ASSERT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_TRUE(encrypted.out == tolvana::Kryptera(clear, tolvana::kLineFeed, ','));
 
     // A bad token in the second half, and then one in each half.
     const std::string good = times("\n105", kHalf);
