@@ -37,10 +37,6 @@ std::size_t CipherSize(const unsigned char* codes, std::size_t size, const Encod
     return CipherSizeLoop(codes, size, table);
 }
 
-char* Encode(const unsigned char* codes, std::size_t size, const EncodeTable& table, char* out) {
-    return EncodeLoop(codes, size, table, out);
-}
-
 const char* Decode(const char* p, const char* end, char separator, const CanonicalTable& table,
                    char*& out, const char* outEnd, std::size_t& line) {
     // The word scan and the keys read bytes in little-endian order.
@@ -50,6 +46,6 @@ const char* Decode(const char* p, const char* end, char separator, const Canonic
 
 } // namespace
 
-const Kernels kPortable{"portable", CipherSize, Encode, Decode};
+const Kernels kPortable{"portable", CipherSize, EncodeLoop, Decode};
 
 } // namespace tolvana::kernels

@@ -59,18 +59,9 @@ std::size_t CipherSize(const unsigned char* codes, std::size_t size, const Encod
     return sum + 2 * i + CipherSizeLoop(codes + i, size - i, table);
 }
 
-char* Encode(const unsigned char* codes, std::size_t size, const EncodeTable& table, char* out) {
-    return EncodeLoop(codes, size, table, out);
-}
-
-const char* Decode(const char* p, const char* end, char separator, const CanonicalTable& table,
-                   char*& out, const char* outEnd, std::size_t& line) {
-    return DecodeLoop<Scan>(p, end, separator, table, out, outEnd, line);
-}
-
 } // namespace
 
 extern const Kernels kSse2;
-const Kernels kSse2{"sse2", CipherSize, Encode, Decode};
+const Kernels kSse2{"sse2", CipherSize, EncodeLoop, DecodeLoop<Scan>};
 
 } // namespace tolvana::kernels
