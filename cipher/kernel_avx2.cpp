@@ -10,6 +10,10 @@ namespace tolvana::kernels {
 namespace {
 
 struct Scan {
+    static std::uint64_t LowBytes(std::uint64_t word, std::size_t bytes) {
+        return _bzhi_u64(word, static_cast<unsigned>(8 * bytes));
+    }
+
     static Masks Block(const char* p, char separator) {
         const __m256i separators = _mm256_set1_epi8(separator);
         const __m256i zero = _mm256_setzero_si256();

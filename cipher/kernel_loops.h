@@ -8,15 +8,14 @@
 // A kernel file defines a `Scan` with
 //   static Masks Block(const char* p, char separator);
 // that marks the separators and the NUL bytes among the 64 bytes at p, bit i
-// for byte i, and instantiates the loops with it.
+// for byte i, and
+//   static std::uint64_t LowBytes(std::uint64_t word, std::size_t bytes);
+// that keeps the low `bytes` bytes (0-7) of a word, and instantiates the
+// loops with it.
 
 #include "cipher/kernels.h"
 
 #include <cstring>
-
-#ifdef __BMI2__
-#include <immintrin.h>
-#endif
 
 namespace tolvana::kernels {
 namespace {
@@ -32,21 +31,14 @@ inline std::uint64_t Load64(const char* p) {
     return word;
 }
 
-// The low `bytes` bytes (0-7) of a word.
-inline std::uint64_t LowBytes(std::uint64_t word, std::size_t bytes) {
-#ifdef __BMI2__
-    return _bzhi_u64(word, static_cast<unsigned>(8 * bytes));
-#else
-    static constexpr std::uint64_t kMasks[8] = {0,
-                                                0xFF,
-                                                0xFFFF,
-                                                0xFFFFFF,
-                                                0xFFFFFFFF,
-                                                0xFFFFFFFFFFull,
-                                                0xFFFFFFFFFFFFull,
-                                                0xFFFFFFFFFFFFFFull};
+// The low `bytes` bytes (0-7) of a word, from a table of masks. A kernel
+// whose processor has an instruction for this gives its Scan a LowBytes of
+// its own.
+inline std::uint64_t LowBytesByTable(std::uint64_t word, std::size_t bytes) {
+    static constexpr std::uint64_t kMasks[8] = {
+        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFFull, 0xFFFFFFFFFFFFull,
+        0xFFFFFFFFFFFFFFull};
     return word & kMasks[bytes];
-#endif
 }
 
 // The entries' lengths one by one, from the table.
@@ -114,7 +106,7 @@ inline const char* DecodeLoop(const char* p, const char* end, char separator,
             separators &= separators - 1;
             const auto length = static_cast<std::size_t>(at - start);
             if (length - 1 >= 6) goto stop; // an empty line or a long token
-            const std::uint64_t key = LowBytes(Load64(start), length);
+            const std::uint64_t key = Scan::LowBytes(Load64(start), length);
             const std::size_t slot = CanonicalTable::SlotOf(key);
             if (table.key[slot] != key) goto stop;
             *o++ = static_cast<char>(table.code[slot]);

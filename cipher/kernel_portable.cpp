@@ -21,6 +21,10 @@ inline unsigned ZeroBytes(std::uint64_t word) {
 }
 
 struct Scan {
+    static std::uint64_t LowBytes(std::uint64_t word, std::size_t bytes) {
+        return LowBytesByTable(word, bytes);
+    }
+
     static Masks Block(const char* p, char separator) {
         const std::uint64_t separators = kOnes * static_cast<unsigned char>(separator);
         Masks masks{0, 0};

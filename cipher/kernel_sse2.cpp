@@ -9,6 +9,10 @@ namespace tolvana::kernels {
 namespace {
 
 struct Scan {
+    static std::uint64_t LowBytes(std::uint64_t word, std::size_t bytes) {
+        return LowBytesByTable(word, bytes);
+    }
+
     static Masks Block(const char* p, char separator) {
         const __m128i separators = _mm_set1_epi8(separator);
         const __m128i zero = _mm_setzero_si128();
