@@ -1,7 +1,9 @@
 #include "cipher/cipher.h"
 
 #include "cipher/hugepages.h"
+#include "cipher/kernels.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -20,15 +22,15 @@ DecodeError::DecodeError(DecodeFailure failure)
 
 namespace {
 
-// A string of `size` bytes for a result that is about to be written front to
-// back. A large one is backed by huge pages where the system offers them, which
-// saves most of the cost of faulting in a fresh buffer 4 KiB at a time.
-std::string ResultBuffer(std::size_t size) {
-    std::string buffer;
+// Empties `buffer` and gives it room for `size` bytes, for a result that is
+// about to be appended front to back. Fresh room for a large one is backed by
+// huge pages where the system offers them, which saves most of the cost of
+// faulting in a fresh buffer 4 KiB at a time.
+void MakeRoom(std::string& buffer, std::size_t size) {
+    buffer.clear();
+    if (buffer.capacity() >= size) return;
     buffer.reserve(size);
     AdviseHugePages(buffer.data(), size);
-    buffer.resize(size);
-    return buffer;
 }
 
 constexpr double kFactor = 1.5;
@@ -64,123 +66,47 @@ double RoundTo15Digits(double y) {
     return rounded;
 }
 
-// The number texts of all 256 codes for one decimal separator, each padded to
-// 8 bytes so the encoder can copy a whole entry with one fixed-size move.
-struct NumberTexts {
-    std::array<std::array<char, 8>, 256> text{};
-    std::array<unsigned char, 256> length{};
-
-    explicit NumberTexts(char decimal) {
+// The entries of all 256 codes for one decimal separator.
+struct NumberTexts : kernels::EncodeTable {
+    explicit NumberTexts(char separator, char decimal) {
         for (int code = 0; code < 256; ++code) {
-            std::string s = exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
-            std::memcpy(text[code].data(), s.data(), s.size());
-            length[code] = static_cast<unsigned char>(s.size());
+            const std::string text =
+                separator + exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
+            std::memcpy(&entry[code], text.data(), text.size());
+            entry[code] |= std::uint64_t{text.size()} << 56;
         }
     }
 };
 
-// The tables for the two usual separators are built once; any other separator
-// gets a table of its own in `scratch`.
-const NumberTexts& TextsFor(char decimal, std::optional<NumberTexts>& scratch) {
-    static const NumberTexts comma(',');
-    static const NumberTexts point('.');
-    if (decimal == ',') return comma;
-    if (decimal == '.') return point;
-    return scratch.emplace(decimal);
+// The tables for the program's separator and the two usual decimal separators
+// are built once; any other pair gets a table of its own in `scratch`.
+const kernels::EncodeTable& TextsFor(char separator, char decimal,
+                                     std::optional<NumberTexts>& scratch) {
+    if (separator == kLineFeed) {
+        static const NumberTexts comma(kLineFeed, ',');
+        static const NumberTexts point(kLineFeed, '.');
+        if (decimal == ',') return comma;
+        if (decimal == '.') return point;
+    }
+    return scratch.emplace(separator, decimal);
 }
 
-// Every number text the encoder writes (1-5 bytes, under either decimal
-// separator), packed into a 64-bit key, with its code. Looked up
-// with one multiplication and, rarely, a short linear probe.
-class CanonicalTexts {
-public:
-    CanonicalTexts() {
-        for (char decimal : {',', '.'}) {
-            for (int code = 0; code < 256; ++code) {
-                const std::string text =
-                    exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
-                const std::uint64_t key = Pack(text.data(), text.size());
-                std::size_t slot = SlotOf(key);
-                while (keys_[slot] != 0 && keys_[slot] != key) slot = (slot + 1) & (kSlots - 1);
-                keys_[slot] = key;
-                codes_[slot] = static_cast<std::int16_t>(code);
-            }
-        }
-    }
-
-    // A text of 1-5 bytes as a key: its bytes in the low five bytes and its
-    // length in the top byte, so no key is 0 (an empty slot) and texts that
-    // differ only by trailing NUL bytes differ.
-    static std::uint64_t Pack(const char* text, std::size_t length) {
-        std::uint64_t key = 0;
-        std::memcpy(&key, text, length);
-        return key | std::uint64_t{length} << 56;
-    }
-
-    // The code of a number text, or -1 when the encoder never writes it.
-    int Find(std::string_view text) const {
-        if (text.empty() || text.size() > 5) return -1;
-        return Find(Pack(text.data(), text.size()));
-    }
-
-    // The same for a key made by Pack.
-    int Find(std::uint64_t key) const {
-        for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (kSlots - 1)) {
-            if (keys_[slot] == key) return codes_[slot];
-            if (keys_[slot] == 0) return -1;
-        }
-    }
-
-private:
-    static constexpr std::size_t kSlots = 2048; // a power of two, well above 384 texts
-    static std::size_t SlotOf(std::uint64_t key) {
-        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 53);
-    }
-
-    std::array<std::uint64_t, kSlots> keys_{};
-    std::array<std::int16_t, kSlots> codes_{};
-};
-
-const CanonicalTexts kCanonical;
-
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-
-// The first `length` (1-5) bytes of `word` as a key of CanonicalTexts.
-std::uint64_t Packed(std::uint64_t word, unsigned length) {
-    return (word & (~std::uint64_t{0} >> (64 - 8 * length))) | std::uint64_t{length} << 56;
+// The key of a token in the canonical table, or 0 for a token that cannot be
+// one of its texts.
+std::uint64_t KeyOf(std::string_view text) {
+    if (text.empty() || text.size() > 6 || text.find('\0') != std::string_view::npos) return 0;
+    std::uint64_t key = 0;
+    std::memcpy(&key, text.data(), text.size());
+    return key;
 }
 
-// Decodes canonical tokens eight bytes at a time while at least eight bytes
-// are left: finds the separator in the word, and looks the token before it up
-// among the encoder's texts. Stops at the first token it cannot decode that way,
-// leaving it to the caller. Only for little-endian machines.
-void DecodeCanonicalWords(const char*& p, const char* end, char separator, char*& out,
-                          std::size_t& line) {
-    if constexpr (std::endian::native != std::endian::little) return;
-    const std::uint64_t separators = kOnes * static_cast<unsigned char>(separator);
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        const std::uint64_t x = word ^ separators;
-        // The lowest flagged byte is the first separator; later flags may be false.
-        const std::uint64_t found = (x - kOnes) & ~x & kHighs;
-        if (found == 0) return;
-        const unsigned stop = static_cast<unsigned>(std::countr_zero(found)) / 8;
-        // A CR right before the separator belongs to the line end (CR LF);
-        // taken from the word without a branch, it costs LF text little.
-        const unsigned cr = stop > 0 && (word >> (8 * (stop - 1)) & 0xFF) == '\r';
-        const unsigned length = stop - cr;
-        int code = -1;
-        if (length > 0) { // else an empty line
-            if (length > 5) return;
-            code = kCanonical.Find(Packed(word, length));
-            if (code < 0) return;
-        }
-        if (code >= 0) *out++ = static_cast<char>(code);
-        p += stop + 1;
-        ++line;
-    }
+// The code of a number text the encoder writes, or -1.
+int CanonicalCode(std::string_view text) {
+    const std::uint64_t key = KeyOf(text);
+    if (key == 0) return -1;
+    const kernels::CanonicalTable& table = kernels::Canonical();
+    const std::size_t slot = kernels::CanonicalTable::SlotOf(key);
+    return table.key[slot] == key ? table.code[slot] : -1;
 }
 
 std::string OrThrow(std::optional<std::string> clear, DecodeFailure& failure) {
@@ -196,6 +122,32 @@ void Fail(DecodeFailure& failure, int code, std::string_view token, std::size_t 
 }
 
 } // namespace
+
+namespace kernels {
+
+const CanonicalTable& Canonical() {
+    static const CanonicalTable table = [] {
+        CanonicalTable built;
+        for (char decimal : {',', '.'}) {
+            for (int code = 0; code < 256; ++code) {
+                const std::string text =
+                    exact::NumberText(NumberOf(static_cast<unsigned char>(code)), decimal);
+                // The text alone, and with the CR of a CR LF line end.
+                for (const std::string& form : {text, text + '\r'}) {
+                    const std::uint64_t key = KeyOf(form);
+                    const std::size_t slot = CanonicalTable::SlotOf(key);
+                    if (built.key[slot] != 0) continue; // a second key there goes the slow way
+                    built.key[slot] = key;
+                    built.code[slot] = static_cast<unsigned char>(code);
+                }
+            }
+        }
+        return built;
+    }();
+    return table;
+}
+
+} // namespace kernels
 
 namespace exact {
 
@@ -290,40 +242,51 @@ std::string Dekryptera(std::string_view cipher, char separator) {
 
 } // namespace exact
 
-std::string Kryptera(std::string_view clear, char separator, char decimal) {
+void kernels::Kryptera(const Kernels& kernel, std::string_view clear, char separator, char decimal,
+                       std::string& cipher) {
     std::optional<NumberTexts> scratch;
-    const NumberTexts& texts = TextsFor(decimal, scratch);
+    const kernels::EncodeTable& table = TextsFor(separator, decimal, scratch);
+    const auto* codes = reinterpret_cast<const unsigned char*>(clear.data());
 
-    std::size_t size = clear.size();
-    for (char c : clear) size += texts.length[static_cast<unsigned char>(c)];
+    const std::size_t size = kernel.cipherSize(codes, clear.size(), table);
 
-    // Each entry is stored as a whole 8-byte block; the slack at the end keeps
-    // the last block inside the string.
-    std::string cipher = ResultBuffer(size + 8);
-    char* out = cipher.data();
-    for (char c : clear) {
-        auto code = static_cast<unsigned char>(c);
-        *out = separator;
-        std::memcpy(out + 1, texts.text[code].data(), 8);
-        out += 1 + texts.length[code];
+    // The entries are written a piece at a time into a small buffer that
+    // stays in the cache and appended from there, so the result's memory is
+    // written once, not first cleared and then written.
+    MakeRoom(cipher, size);
+    constexpr std::size_t kPiece = 2048;
+    char piece[6 * kPiece + 8];
+    for (std::size_t at = 0; at < clear.size(); at += kPiece) {
+        const std::size_t count = std::min(kPiece, clear.size() - at);
+        const char* pieceEnd = kernel.encode(codes + at, count, table, piece);
+        cipher.append(piece, static_cast<std::size_t>(pieceEnd - piece));
     }
-    cipher.resize(size);
-    return cipher;
 }
 
-std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
-                                      DecodeFailure& failure) {
+bool kernels::Dekryptera(const Kernels& kernel, std::string_view cipher, char separator,
+                         DecodeFailure& failure, std::string& clear) {
     while (!cipher.empty() && cipher.back() == separator) cipher.remove_suffix(1);
 
-    // Every character of clear text needs at least one character of cipher text.
-    std::string clear = ResultBuffer(cipher.size());
-    char* out = clear.data();
+    const kernels::CanonicalTable& table = kernels::Canonical();
+    // A token takes at least one byte and all but the last a separator too.
+    MakeRoom(clear, cipher.size() / 2 + 1);
+    // The codes are written into a small buffer that stays in the cache and
+    // appended from there whenever it fills.
+    constexpr std::size_t kPiece = 16 * 1024;
+    char piece[kPiece];
+    char* out = piece;
+    const char* const pieceEnd = piece + kPiece;
     const char* p = cipher.data();
     const char* const end = p + cipher.size();
     std::size_t line = 1;
 
     while (p < end) {
-        DecodeCanonicalWords(p, end, separator, out, line);
+        p = kernel.decode(p, end, separator, table, out, pieceEnd, line);
+        if (pieceEnd - out < static_cast<std::ptrdiff_t>(kernels::kDecodeRoom)) {
+            clear.append(piece, static_cast<std::size_t>(out - piece));
+            out = piece;
+            continue;
+        }
         if (p == end) break;
         if (*p == separator) {
             ++line;
@@ -335,24 +298,52 @@ std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
         const void* found = std::memchr(p, separator, static_cast<std::size_t>(end - p));
         const char* tokenEnd = found ? static_cast<const char*>(found) : end;
         const std::string_view token(p, static_cast<std::size_t>(tokenEnd - p));
-        if (IsEmptyLine(token)) {
-            p = tokenEnd;
-            continue;
-        }
+        p = tokenEnd;
+        if (IsEmptyLine(token)) continue;
         const std::string_view core = WithoutLineEnd(token);
-        int code = kCanonical.Find(core);
+        int code = CanonicalCode(core);
         if (code < 0 && core == "32" && tokenEnd != end) code = ' ';
         if (code < 0) code = exact::TokenCode(token);
         if (code < 0) {
             Fail(failure, code, token, line);
-            return std::nullopt;
+            return false;
         }
         *out++ = static_cast<char>(code);
-        p = tokenEnd;
     }
+    clear.append(piece, static_cast<std::size_t>(out - piece));
+    return true;
+}
 
-    clear.resize(static_cast<std::size_t>(out - clear.data()));
+std::string kernels::Kryptera(const Kernels& kernel, std::string_view clear, char separator,
+                              char decimal) {
+    std::string cipher;
+    Kryptera(kernel, clear, separator, decimal, cipher);
+    return cipher;
+}
+
+std::optional<std::string> kernels::Dekryptera(const Kernels& kernel, std::string_view cipher,
+                                               char separator, DecodeFailure& failure) {
+    std::string clear;
+    if (!Dekryptera(kernel, cipher, separator, failure, clear)) return std::nullopt;
     return clear;
+}
+
+std::string Kryptera(std::string_view clear, char separator, char decimal) {
+    return kernels::Kryptera(kernels::Selected(), clear, separator, decimal);
+}
+
+void Kryptera(std::string_view clear, char separator, char decimal, std::string& cipher) {
+    kernels::Kryptera(kernels::Selected(), clear, separator, decimal, cipher);
+}
+
+bool Dekryptera(std::string_view cipher, char separator, DecodeFailure& failure,
+                std::string& clear) {
+    return kernels::Dekryptera(kernels::Selected(), cipher, separator, failure, clear);
+}
+
+std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
+                                      DecodeFailure& failure) {
+    return kernels::Dekryptera(kernels::Selected(), cipher, separator, failure);
 }
 
 std::string Dekryptera(std::string_view cipher, char separator) {

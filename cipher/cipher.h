@@ -23,6 +23,10 @@ inline constexpr char kLineFeed = '\n';
 // empty text gives an empty cipher text.
 std::string Kryptera(std::string_view clear, char separator, char decimal);
 
+// The same into `cipher`, in place of what it held, keeping its room: for a
+// caller that encodes a long text a piece at a time.
+void Kryptera(std::string_view clear, char separator, char decimal, std::string& cipher);
+
 // Why and where a cipher text cannot be decoded. `token` is the offending
 // number text as it stands in the cipher text and `line` is the 1-based line it
 // stands on, counting one line per separator before it.
@@ -64,6 +68,11 @@ private:
 std::string Dekryptera(std::string_view cipher, char separator);
 std::optional<std::string> Dekryptera(std::string_view cipher, char separator,
                                       DecodeFailure& failure);
+
+// The second form into `clear`, in place of what it held, keeping its room;
+// false on failure, and `clear` then holds nothing of use.
+bool Dekryptera(std::string_view cipher, char separator, DecodeFailure& failure,
+                std::string& clear);
 
 // The simple, exact forms of the pieces above. The fast paths of Kryptera and
 // Dekryptera must give the same results; these are kept for building the

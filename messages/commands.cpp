@@ -45,7 +45,7 @@ std::string CipherWithQuoteNotSaved() {
 }
 
 std::string OutOfMemory() {
-    return "Minnet räckte inte till, så kommandot avbröts. Rutorna och filerna är som de var.";
+    return std::string(kOutOfMemory) + " Rutorna och filerna är som de var.";
 }
 
 std::string CommandNotRun(std::int64_t systemCode) {

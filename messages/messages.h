@@ -89,7 +89,9 @@ std::string CipherWithQuoteNotSaved();
 // ---- Commands ----
 
 // Memory ran out, or the system refused a resource (such as a thread), while
-// a command of the window ran; nothing was changed.
+// a command of the window ran; nothing was changed. The first sentence alone
+// is a constant, for a program that has no memory left to build a text.
+inline constexpr std::string_view kOutOfMemory = "Minnet räckte inte till, så kommandot avbröts.";
 std::string OutOfMemory();
 std::string CommandNotRun(std::int64_t systemCode);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures Kryptera and Dekryptera against base64 and base64 -d on the same
-# 16 MB of random bytes, and prints the rates side by side with their ratios.
+# 16 MB of random bytes, and against a memcpy of the same output into fresh
+# memory, and prints the rates side by side with their ratios.
 #
 #   scripts/bench-compare.sh
 #
@@ -64,7 +65,7 @@ b64_decode_time=$(best_time base64 -d "$work/input.b64")
 
 # --- The cipher ---------------------------------------------------------------
 json="$work/cipher_bench.json"
-TOLVANA_BENCH_INPUT="$input" "$bench" --benchmark_filter='^(Kryptera|Dekryptera)/(comma|point)' \
+TOLVANA_BENCH_INPUT="$input" "$bench" --benchmark_filter='^((Kryptera|Dekryptera)/(comma|point)|Memcpy/)' \
     --benchmark_repetitions="$REPEAT" --benchmark_format=json >"$json" 2>"$work/cipher_bench.err"
 
 # Prints "name rate bytes" for every benchmark: its best rate over the
@@ -81,7 +82,8 @@ results=$(awk '
 ' "$json")
 rate_of() { awk -v n="$1" '$1 == n { print $2 }' <<<"$results"; }
 bytes_of() { awk -v n="$1" '$1 == n { print $3 }' <<<"$results"; }
-for name in Kryptera/comma Kryptera/point Dekryptera/comma Dekryptera/point; do
+for name in Kryptera/comma Kryptera/point Dekryptera/comma Dekryptera/point Memcpy/kryptera \
+    Memcpy/dekryptera; do
     if [[ -z $(rate_of "$name") ]]; then
         echo "bench-compare: no result for $name; see $json and $work/cipher_bench.err" >&2
         exit 1
@@ -94,7 +96,8 @@ awk -v size="$SIZE" -v repeat="$REPEAT" -v cpu="$(awk -F': *' '/model name/ { pr
     -v kc="$(rate_of Kryptera/comma)" -v kp="$(rate_of Kryptera/point)" \
     -v dc="$(rate_of Dekryptera/comma)" -v dp="$(rate_of Dekryptera/point)" \
     -v kc_b="$(bytes_of Kryptera/comma)" -v kp_b="$(bytes_of Kryptera/point)" \
-    -v dc_b="$(bytes_of Dekryptera/comma)" -v dp_b="$(bytes_of Dekryptera/point)" '
+    -v dc_b="$(bytes_of Dekryptera/comma)" -v dp_b="$(bytes_of Dekryptera/point)" \
+    -v mk="$(rate_of Memcpy/kryptera)" -v md="$(rate_of Memcpy/dekryptera)" '
 function row(label, bytes, rate) {
     printf "  %-26s %12d bytes %9.1f ms %9.1f MB/s\n", label, bytes, bytes / rate * 1000, rate / 1e6
 }
@@ -115,8 +118,12 @@ BEGIN {
     printf "  ratio Dekryptera / base64 -d: %.2f (comma), %.2f (point)\n\n", dc / b64_dec, dp / b64_dec
     kmin = kc < kp ? kc : kp
     dmin = dc < dp ? dc : dp
-    print "Targets:"
-    printf "  Kryptera >= 1000 MB/s of cipher output:      %7.1f MB/s  %s\n", kmin / 1e6, verdict(kmin >= 1e9)
-    printf "  Kryptera at least as fast as base64:         %7.2f x     %s\n", kmin / b64_enc, verdict(kmin >= b64_enc)
-    printf "  Dekryptera >= 500 MB/s of cipher input:      %7.1f MB/s  %s\n", dmin / 1e6, verdict(dmin >= 5e8)
+    # Both memcpy rates are per byte of the cipher text that goes with the
+    # output, so a ratio of rates is the ratio of times.
+    print "Against memcpy of the same output into fresh memory:"
+    printf "  Kryptera writes %d bytes in %.1f ms; memcpy of as many in %.1f ms: %.2f of the rate of memcpy\n", kc_b, kc_b / kmin * 1000, kc_b / mk * 1000, kmin / mk
+    printf "  Dekryptera writes %d bytes in %.1f ms; memcpy of as many in %.1f ms: %.2f of the rate of memcpy\n\n", size, dc_b / dmin * 1000, dc_b / md * 1000, dmin / md
+    print "Targets, on one thread:"
+    printf "  Kryptera >= 4000 MB/s of cipher output:      %7.1f MB/s  %s\n", kmin / 1e6, verdict(kmin >= 4e9)
+    printf "  Dekryptera >= 4000 MB/s of cipher input:     %7.1f MB/s  %s\n", dmin / 1e6, verdict(dmin >= 4e9)
 }'

@@ -10,7 +10,10 @@
 #   FUZZ_RUNS=100000 scripts/fuzz.sh      # a number of runs instead of a time
 #
 # Variables: FUZZ_SECONDS (per target, default 12; the first argument wins),
-# FUZZ_RUNS, BUILD_DIR (default build-fuzz), JOBS (build jobs).
+# FUZZ_RUNS, FUZZ_MAX_LEN (the longest input tried, libFuzzer's own choice
+# unless set; shorter inputs run faster, and 256 bytes already give cipher
+# texts of many 64-byte blocks), BUILD_DIR (default build-fuzz), JOBS (build
+# jobs).
 #
 # Every run starts from a fresh copy of fuzz/corpus/<target>, so the
 # repository's corpus stays as it is; what a run found stays in
@@ -23,9 +26,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 FUZZ_SECONDS=${1:-${FUZZ_SECONDS:-12}}
 shift $(($# > 0 ? 1 : 0))
 FUZZ_RUNS=${FUZZ_RUNS:-}
+FUZZ_MAX_LEN=${FUZZ_MAX_LEN:-}
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
 JOBS=${JOBS:-$(nproc)}
-all_targets=(fuzz_dekryptera fuzz_roundtrip fuzz_readfield fuzz_textfile)
+all_targets=(fuzz_dekryptera fuzz_roundtrip fuzz_kernels fuzz_readfield fuzz_textfile)
 targets=("$@")
 named=$((${#targets[@]} > 0))
 ((named)) || targets=("${all_targets[@]}")
@@ -58,6 +62,7 @@ else
     bound=(-max_total_time="$FUZZ_SECONDS")
     echo "fuzz: $FUZZ_SECONDS seconds per target"
 fi
+[[ -n $FUZZ_MAX_LEN ]] && bound+=(-max_len="$FUZZ_MAX_LEN")
 
 failed=()
 for target in "${targets[@]}"; do
@@ -78,11 +83,13 @@ for target in "${targets[@]}"; do
     [[ -f fuzz/$target.dict ]] && dict=(-dict="fuzz/$target.dict")
 
     echo "=== $target"
+    started=$(date +%s)
     log="$BUILD_DIR/$target.log"
     # -timeout: one input taking this long counts as a failure (a hang).
     if "$binary" "${bound[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1; then
         grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|^#[0-9]+.*DONE' "$log" || true
+        echo "time: $(($(date +%s) - started)) s"
     else
         echo "fuzz: $target FAILED; from $log:" >&2
         first=$(grep -n -m1 -E 'ERROR: |property broken|runtime error|deadly signal|timeout|out-of-memory' \

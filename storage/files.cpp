@@ -103,6 +103,31 @@ InputFile FieldsOf(std::string bytes, std::string name) {
     return InputFile(std::move(name), std::move(bytes));
 }
 
+PieceFile::PieceFile(std::string path, platform::File file, std::uint64_t size,
+                     std::uint64_t maximum)
+    : path_(std::move(path)), file_(std::move(file)), size_(size), maximum_(maximum) {}
+
+std::size_t PieceFile::Read(char* buffer, std::size_t room) {
+    const std::size_t got = platform::ReadSome(file_, path_, buffer, room);
+    read_ += got;
+    if (read_ > maximum_) throw StorageError::TooLarge(path_, read_, maximum_);
+    return got;
+}
+
+bool PieceFile::ReadMore(std::string& bytes, std::size_t room) {
+    const std::size_t start = bytes.size();
+    bytes.resize(start + room);
+    const std::size_t got = Read(bytes.data() + start, room);
+    bytes.resize(start + got);
+    return got > 0;
+}
+
+PieceFile OpenForPieces(const std::string& path, std::uint64_t maximum) {
+    std::uint64_t size = 0;
+    platform::File file = platform::OpenForReading(path, maximum, size);
+    return PieceFile(path, std::move(file), size, maximum);
+}
+
 // ---- Output ----
 
 OutputFile::OutputFile(std::string path, std::unique_ptr<platform::Replacement> replacement)

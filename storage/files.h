@@ -169,6 +169,35 @@ std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
 // errors.
 InputFile FieldsOf(std::string bytes, std::string name);
 
+// A file read a piece at a time, for a file too large to hold twice.
+class PieceFile {
+public:
+    // Reads up to `room` bytes into `buffer`: the count read, 0 at the end of
+    // the file. A file that grows past the maximum throws TooLarge with the
+    // size reached; a failed read throws ReadFailed.
+    std::size_t Read(char* buffer, std::size_t room);
+
+    // Appends up to `room` bytes to `bytes`; false at the end of the file.
+    bool ReadMore(std::string& bytes, std::size_t room);
+
+    // The size measured when the file was opened.
+    std::uint64_t size() const { return size_; }
+
+private:
+    friend PieceFile OpenForPieces(const std::string& path, std::uint64_t maximum);
+    PieceFile(std::string path, platform::File file, std::uint64_t size, std::uint64_t maximum);
+
+    std::string path_;
+    platform::File file_;
+    std::uint64_t size_;
+    std::uint64_t maximum_;
+    std::uint64_t read_ = 0;
+};
+
+// Opens a file for reading a piece at a time, with the checks and errors of
+// ReadFileBytes.
+PieceFile OpenForPieces(const std::string& path, std::uint64_t maximum);
+
 // Starts writing a field file that replaces `path` when closed. The folder must
 // exist and be writable, since the temporary file is made there. Throws
 // StorageError(CannotOpen) when the temporary file cannot be created, the

@@ -113,6 +113,17 @@ private:
 // device fails a read.
 std::string ReadWholeFile(const std::string& path, std::uint64_t maximum);
 
+// ---- Reading a file a piece at a time ----
+
+// Opens the existing regular file `path` for reading, with the checks and
+// errors of ReadWholeFile (TooLarge on the size measured now), and sets
+// `size` to that size.
+File OpenForReading(const std::string& path, std::uint64_t maximum, std::uint64_t& size);
+
+// Reads up to `room` bytes of `file` into `buffer`: the count read, 0 at the
+// end. Throws Kind ReadFailed, naming `path`.
+std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::size_t room);
+
 // ---- Replacing a file as a whole ----
 
 // A new version of a file, written beside it and put in its place as one step.
@@ -178,9 +189,9 @@ enum class RecordAccess {
 // with `permissions` (ReadOnly ignores them) and keeps the content of an
 // existing one; like BeginReplacement it refuses (NoPermission) a file that
 // the user may not write, the super-user included when a POSIX file has no
-// write bit at all (on Windows: the read-only attribute). Throws StorageError: Kind NotFound for a missing file opened
-// ReadOnly, Kind CannotOpen otherwise (IsFolder, NotRegularFile,
-// NoPermission, NotFound for a missing folder, ...).
+// write bit at all (on Windows: the read-only attribute). Throws StorageError: Kind NotFound for a
+// missing file opened ReadOnly, Kind CannotOpen otherwise (IsFolder, NotRegularFile, NoPermission,
+// NotFound for a missing folder, ...).
 File OpenRecordFile(const std::string& path, RecordAccess access, Permissions permissions);
 
 // Reads up to `size` bytes at byte `offset`. Returns fewer only when the end

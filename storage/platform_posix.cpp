@@ -308,6 +308,22 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t maximum) {
     return bytes;
 }
 
+File OpenForReading(const std::string& path, std::uint64_t maximum, std::uint64_t& size) {
+    struct stat st;
+    File file = OpenExistingForReading(path, st);
+    size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maximum) throw StorageError::TooLarge(path, size, maximum);
+    return file;
+}
+
+std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::size_t room) {
+    for (;;) {
+        const ssize_t n = ::read(Fd(file), buffer, room);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) throw SystemError(Kind::ReadFailed, path, errno);
+    }
+}
+
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {
     std::string target = ResolveTarget(path);
     struct stat st;

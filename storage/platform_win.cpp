@@ -326,6 +326,24 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t maximum) {
     }
 }
 
+File OpenForReading(const std::string& path, std::uint64_t maximum, std::uint64_t& size) {
+    File file = OpenExistingForReading(path);
+    LARGE_INTEGER measured{};
+    if (!::GetFileSizeEx(Native(file), &measured))
+        throw SystemError(Kind::ReadFailed, path, ::GetLastError());
+    size = static_cast<std::uint64_t>(measured.QuadPart);
+    if (size > maximum) throw StorageError::TooLarge(path, size, maximum);
+    return file;
+}
+
+std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::size_t room) {
+    DWORD got = 0;
+    const auto ask = static_cast<DWORD>(std::min<std::size_t>(room, DWORD{1} << 30));
+    if (!::ReadFile(Native(file), buffer, ask, &got, nullptr))
+        throw SystemError(Kind::ReadFailed, path, ::GetLastError());
+    return got;
+}
+
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {
     const std::wstring target = ResolveTarget(Widen(path, Kind::CannotOpen));
     DWORD error = ERROR_SUCCESS;

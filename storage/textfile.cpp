@@ -3,50 +3,72 @@
 #include "storage/codepage.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace tolvana::storage {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Turns characters into codes, counting lines, until the first character
-// without a code.
+// Turns characters into codes at `out`, until the first character without a
+// code. Writing never overtakes reading, so the codes may be written over the
+// bytes being decoded. Lines are only counted when a character has no code.
 class CodeWriter {
 public:
-    explicit CodeWriter(DecodedText& result, std::size_t sizeHint) : result_(result) {
-        result_.codes.reserve(sizeHint);
-    }
+    CodeWriter(DecodedText& result, char* out) : result_(result), begin_(out), out_(out) {}
 
     // False after a character without a code; the result then names it.
     bool Put(char32_t character) {
         const int code = CodeOfChar(character);
         if (code < 0) {
-            result_.codes.clear();
-            result_.unmappable = UnmappableCharacter{character, position_, line_};
+            const std::string_view before(begin_, static_cast<std::size_t>(out_ - begin_));
+            result_.unmappable = UnmappableCharacter{character, before.size(), LineAfter(before)};
             return false;
         }
-        if (character == '\r' || (character == '\n' && previous_ != '\r')) ++line_;
-        previous_ = character;
-        ++position_;
-        result_.codes += static_cast<char>(code);
+        *out_++ = static_cast<char>(code);
         return true;
     }
 
+    // Code page bytes that are their own codes (ASCII), as they are.
+    void PutSame(const char* bytes, std::size_t count) {
+        std::memmove(out_, bytes, count);
+        out_ += count;
+    }
+
+    std::size_t written() const { return static_cast<std::size_t>(out_ - begin_); }
+
 private:
+    // The 1-based line after `text`: LF, CR LF and a lone CR each end a line.
+    static std::size_t LineAfter(std::string_view text) {
+        std::size_t line = 1;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) ++line;
+        return line;
+    }
+
     DecodedText& result_;
-    std::size_t position_ = 0;
-    std::size_t line_ = 1;
-    char32_t previous_ = 0;
+    char* begin_;
+    char* out_;
 };
+
+// The length of the run of ASCII bytes at the start of `bytes`.
+std::size_t AsciiRun(std::string_view bytes) {
+    std::size_t run = 0;
+    for (; bytes.size() - run >= 8; run += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + run, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
+    return run;
+}
 
 bool IsUtf8(std::string_view bytes) {
     char32_t ignored;
     for (std::size_t pos = 0; pos < bytes.size();) {
         // Runs of ASCII are the common case.
-        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
+        pos += AsciiRun(bytes.substr(pos));
+        if (pos == bytes.size()) break;
         const std::size_t length = NextUtf8(bytes, pos, ignored);
         if (length == 0) return false;
         pos += length;
@@ -54,17 +76,24 @@ bool IsUtf8(std::string_view bytes) {
     return true;
 }
 
-void DecodeUtf8(std::string_view bytes, DecodedText& result) {
-    CodeWriter writer(result, bytes.size());
+// Decodes `bytes` (checked whole already) into codes from `out` on, which may
+// be `bytes` itself.
+void DecodeUtf8(std::string_view bytes, char* out, DecodedText& result) {
+    CodeWriter writer(result, out);
     char32_t character = 0;
     for (std::size_t pos = 0; pos < bytes.size();) {
-        pos += NextUtf8(bytes, pos, character); // checked whole already
+        const std::size_t run = AsciiRun(bytes.substr(pos));
+        writer.PutSame(bytes.data() + pos, run);
+        pos += run;
+        if (pos == bytes.size()) break;
+        pos += NextUtf8(bytes, pos, character);
         if (!writer.Put(character)) return;
     }
+    result.codes.resize(writer.written());
 }
 
-void DecodeUtf16(std::string_view bytes, bool bigEndian, DecodedText& result) {
-    CodeWriter writer(result, bytes.size() / 2);
+void DecodeUtf16(std::string_view bytes, bool bigEndian, char* out, DecodedText& result) {
+    CodeWriter writer(result, out);
     const auto unit = [&](std::size_t pos) {
         const auto a = static_cast<unsigned char>(bytes[pos]);
         const auto b = static_cast<unsigned char>(bytes[pos + 1]);
@@ -83,7 +112,8 @@ void DecodeUtf16(std::string_view bytes, bool bigEndian, DecodedText& result) {
         if (character >= 0xD800 && character <= 0xDFFF) character = kReplacement;
         if (!writer.Put(character)) return;
     }
-    if (pos < bytes.size()) writer.Put(kReplacement); // a last odd byte
+    if (pos < bytes.size() && !writer.Put(kReplacement)) return; // a last odd byte
+    result.codes.resize(writer.written());
 }
 
 bool StartsWith(std::string_view bytes, std::string_view prefix) {
@@ -126,28 +156,28 @@ std::size_t NextUtf8(std::string_view bytes, std::size_t pos, char32_t& characte
     return length;
 }
 
-
-DecodedText DecodeTextFile(std::string_view bytes) {
+DecodedText DecodeTextFile(std::string&& bytes) {
     DecodedText result;
-    if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-        const bool bigEndian = bytes[0] == '\xFE';
+    // The codes are written over the bytes, behind the reading.
+    result.codes = std::move(bytes);
+    const std::string_view all = result.codes;
+    if (StartsWith(all, "\xFF\xFE") || StartsWith(all, "\xFE\xFF")) {
+        const bool bigEndian = all[0] == '\xFE';
         result.encoding =
             bigEndian ? TextEncoding::Utf16BigEndian : TextEncoding::Utf16LittleEndian;
-        DecodeUtf16(bytes.substr(2), bigEndian, result);
-        return result;
-    }
-    const bool bom = StartsWith(bytes, "\xEF\xBB\xBF");
-    const std::string_view text = bom ? bytes.substr(3) : bytes;
-    if (IsUtf8(text)) {
+        DecodeUtf16(all.substr(2), bigEndian, result.codes.data(), result);
+    } else {
+        const bool bom = StartsWith(all, "\xEF\xBB\xBF");
+        const std::string_view text = bom ? all.substr(3) : all;
+        if (!IsUtf8(text)) return result; // code page 1252: every byte is its own code
         result.encoding = bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8;
-        DecodeUtf8(text, result);
-        return result;
+        DecodeUtf8(text, result.codes.data(), result);
     }
-    // Code page 1252: every byte is its own code.
-    result.encoding = TextEncoding::CodePage;
-    result.codes.assign(bytes.data(), bytes.size());
+    if (result.unmappable) result.codes.clear();
     return result;
 }
+
+DecodedText DecodeTextFile(std::string_view bytes) { return DecodeTextFile(std::string(bytes)); }
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -41,6 +41,11 @@ struct DecodedText {
 
 DecodedText DecodeTextFile(std::string_view bytes);
 
+// The same for bytes the caller gives up: code page text keeps their memory,
+// and UTF-8 and UTF-16 are decoded in place, since no character takes fewer
+// bytes than its code.
+DecodedText DecodeTextFile(std::string&& bytes);
+
 // Decodes the UTF-8 sequence at `pos` of `bytes` strictly, by the rules above.
 // Returns its length (1-4) and sets `character`, or returns 0 when the bytes
 // there are no UTF-8.

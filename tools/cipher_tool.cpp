@@ -1,18 +1,23 @@
 #include "tools/cipher_tool.h"
 
 #include "cipher/cipher.h"
+#include "cipher/hugepages.h"
 #include "messages/messages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/textfile.h"
 #include "tools/platform.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -198,54 +203,48 @@ std::optional<Failure> Parse(const std::vector<std::string>& arguments, Options&
     return std::nullopt;
 }
 
-// The UTF-8 form of one character.
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+// Each code's UTF-8 bytes, stored as one 4-byte word.
+struct Utf8Entry {
+    char bytes[4];
+    std::size_t length;
+};
 
-// Code page codes as UTF-8. Each code's bytes are stored as one 4-byte word
-// and the output moves on by their count, so the loop has no branch that
-// depends on the text.
-std::string CodesToUtf8(std::string_view codes) {
-    struct Entry {
-        char bytes[4];
-        std::size_t length;
-    };
+const std::array<Utf8Entry, 256>& Utf8Table() {
     static const auto table = [] {
-        std::array<Entry, 256> entries{};
+        std::array<Utf8Entry, 256> entries{};
         for (int code = 0; code < 256; ++code) {
             std::string utf8;
-            AppendUtf8(utf8, storage::CharOfCode(static_cast<unsigned char>(code)));
-            Entry& e = entries[code];
+            storage::AppendUtf8(utf8, storage::CharOfCode(static_cast<unsigned char>(code)));
+            Utf8Entry& e = entries[code];
             e.length = utf8.size();
             std::memcpy(e.bytes, utf8.data(), utf8.size());
         }
         return entries;
     }();
+    return table;
+}
+
+// The size of code page codes as UTF-8.
+std::size_t Utf8Size(std::string_view codes) {
+    const auto& table = Utf8Table();
     std::size_t size = 0;
     for (unsigned char c : codes) size += table[c].length;
-    std::string out(size + 4, '\0'); // room for the last word
-    char* p = out.data();
+    return size;
+}
+
+// Appends code page codes to `out` as UTF-8. Each code's word is stored whole
+// and the output moves on by its length, so the loop has no branch that
+// depends on the text.
+void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
+    const auto& table = Utf8Table();
+    const std::size_t start = out.size(), size = Utf8Size(codes);
+    out.resize(start + size + 4); // room for the last word
+    char* p = out.data() + start;
     for (unsigned char c : codes) {
         std::memcpy(p, table[c].bytes, 4);
         p += table[c].length;
     }
-    out.resize(size);
-    return out;
+    out.resize(start + size);
 }
 
 // A name for the input or output in messages.
@@ -287,7 +286,8 @@ public:
                                               : SystemReason(error))};
     }
 
-    std::string_view bytes() const { return bytes_; }
+    // The bytes, given up to the caller.
+    std::string take() { return std::move(bytes_); }
 
 private:
     std::string bytes_;
@@ -333,14 +333,15 @@ private:
     std::optional<storage::OutputFile> file_;
 };
 
-// The clear text's codes from the bytes read, as -k and -i/-t say.
-std::string ClearCodes(const Options& options, std::string_view bytes) {
+// The clear text's codes from the bytes read, as -k and -i/-t say; they are
+// made in the bytes' memory.
+std::string ClearCodes(const Options& options, std::string bytes) {
     const std::string name = NameOf(options.input, "standard in");
     std::string codes;
     if (options.encoding == Encoding::CodePage) {
-        codes = bytes;
+        codes = std::move(bytes);
     } else {
-        storage::DecodedText text = storage::DecodeTextFile(bytes);
+        storage::DecodedText text = storage::DecodeTextFile(std::move(bytes));
         if (options.encoding == Encoding::Utf8 && text.encoding != storage::TextEncoding::Utf8 &&
             text.encoding != storage::TextEncoding::Utf8WithBom)
             throw Failure{kFailed, name + ": texten är inte UTF-8"};
@@ -360,17 +361,23 @@ std::string ClearCodes(const Options& options, std::string_view bytes) {
     return joined;
 }
 
-// Where a cipher text can be cut in two halves that decode, one by one, to
+// A clear text in pieces, in order, and the memory that holds them.
+struct ClearPieces {
+    std::deque<std::string> memory; // its strings never move
+    std::vector<std::string_view> pieces;
+};
+
+// Where a cipher text can be cut so that its two sides decode, one by one, to
 // the same as the whole: at a separator whose token before it is neither
-// empty nor "32". Such a token means the same at the end of a text as before
-// a separator ("32" before a separator is a space, at the end a number), and
-// separators at the start of a text only count lines. Nothing when there is
-// no such place near the middle.
-std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
-    for (std::size_t at = cipher.find(kLineFeed, cipher.size() / 2);
-         at != std::string_view::npos && at < cipher.size() / 2 + 4096;
-         at = cipher.find(kLineFeed, at + 1)) {
-        const std::size_t start = cipher.rfind(kLineFeed, at - 1);
+// empty nor "32". Such a token means the same at the end of a text as before a
+// separator ("32" before a separator is a space, at the end a number), and
+// separators at the start of a text only count lines. The first such place
+// from `from` on, within 4096 bytes; nothing when there is none.
+std::optional<std::size_t> CutAfter(std::string_view cipher, std::size_t from) {
+    for (std::size_t at = cipher.find(kLineFeed, from);
+         at != std::string_view::npos && at < from + 4096; at = cipher.find(kLineFeed, at + 1)) {
+        const std::size_t start =
+            at == 0 ? std::string_view::npos : cipher.rfind(kLineFeed, at - 1);
         std::string_view token =
             cipher.substr(start == std::string_view::npos ? 0 : start + 1,
                           at - (start == std::string_view::npos ? 0 : start + 1));
@@ -380,122 +387,378 @@ std::optional<std::size_t> HalfwayCut(std::string_view cipher) {
     return std::nullopt;
 }
 
-// Dekryptera, on both processors for a large text, each half of the clear
-// text then turned into the output's encoding by `finish`. The pieces joined
-// are the result, and any failure is the same, as from one call on the whole.
-std::optional<std::vector<std::string>>
-DecryptInTwo(std::string_view cipher, DecodeFailure& failure,
-             const std::function<std::string(std::string)>& finish) {
+// The number of lines that `text` ends, for the line of a failure in a piece
+// that follows it.
+std::size_t LinesIn(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), kLineFeed));
+}
+
+// Dekryptera a piece of about 1 MB at a time, cut where the pieces' results
+// join, each piece's codes appended to `clear` in the output's form; UTF-8
+// unless `codePage`. Only a piece's codes are held at a time, in memory that
+// stays in the cache. Any failure is the same, its line too, as from one call
+// on the whole.
+bool DecryptInPieces(std::string_view cipher, bool codePage, std::string& clear,
+                     DecodeFailure& failure) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    // A token takes at least one byte and all but the last a separator too.
+    // No code takes more bytes of UTF-8 than its token: a code from 128 on,
+    // which takes 2 or 3, comes from a number of at least 199.5.
+    const std::size_t room = (codePage ? cipher.size() / 2 + 1 : cipher.size()) + 4;
+    clear.reserve(room);
+    AdviseHugePages(clear.data(), room);
+    std::string codes;
+    for (std::size_t at = 0; at < cipher.size();) {
+        std::optional<std::size_t> cut;
+        if (cipher.size() - at >= 2 * kPiece) cut = CutAfter(cipher, at + kPiece);
+        const std::string_view piece = cipher.substr(at, cut.value_or(cipher.size()) - at);
+        if (!Dekryptera(piece, kLineFeed, failure, codes)) {
+            failure.line += LinesIn(cipher.substr(0, at));
+            return false;
+        }
+        if (codePage)
+            clear += codes;
+        else
+            AppendCodesAsUtf8(codes, clear);
+        at += piece.size();
+    }
+    return true;
+}
+
+// DecryptInPieces, on both processors for a large text: in two halves cut
+// where their results join. The halves joined are the result, and any failure
+// is the same as from one call on the whole.
+std::optional<ClearPieces> DecryptInTwo(std::string_view cipher, bool codePage,
+                                        DecodeFailure& failure) {
     constexpr std::size_t kWorthIt = std::size_t{4} << 20;
     const std::optional<std::size_t> cut =
-        cipher.size() >= kWorthIt ? HalfwayCut(cipher) : std::nullopt;
+        cipher.size() >= kWorthIt ? CutAfter(cipher, cipher.size() / 2) : std::nullopt;
+    ClearPieces clear;
+    clear.memory.resize(cut ? 2 : 1);
     if (!cut) {
-        std::optional<std::string> clear = Dekryptera(cipher, kLineFeed, failure);
-        if (!clear) return std::nullopt;
-        return std::vector<std::string>{finish(std::move(*clear))};
+        if (!DecryptInPieces(cipher, codePage, clear.memory[0], failure)) return std::nullopt;
+    } else {
+        const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
+        bool firstDone = false, secondDone = false;
+        DecodeFailure secondFailure;
+        RunBoth([&] { firstDone = DecryptInPieces(first, codePage, clear.memory[0], failure); },
+                [&] {
+                    secondDone = DecryptInPieces(second, codePage, clear.memory[1], secondFailure);
+                });
+        if (!firstDone) return std::nullopt;
+        if (!secondDone) {
+            // Its lines count from the cut: add the lines of the first half.
+            failure = std::move(secondFailure);
+            failure.line += LinesIn(first);
+            return std::nullopt;
+        }
     }
-
-    const std::string_view first = cipher.substr(0, *cut), second = cipher.substr(*cut);
-    std::optional<std::string> clear, rest;
-    DecodeFailure secondFailure;
-    auto decode = [&finish](std::string_view half, std::optional<std::string>& result,
-                            DecodeFailure& halfFailure) {
-        result = Dekryptera(half, kLineFeed, halfFailure);
-        if (result) result = finish(std::move(*result));
-    };
-    RunBoth([&] { decode(first, clear, failure); }, [&] { decode(second, rest, secondFailure); });
-    if (!clear) return std::nullopt;
-    if (!rest) {
-        // Its lines count from the cut: add the lines of the first half.
-        failure = std::move(secondFailure);
-        for (char c : first) failure.line += c == kLineFeed;
-        return std::nullopt;
-    }
-    return std::vector<std::string>{std::move(*clear), std::move(*rest)};
+    for (const std::string& half : clear.memory) clear.pieces.emplace_back(half);
+    return clear;
 }
 
 void Encrypt(const Options& options, int in, int out, char localeDecimal) {
-    const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).bytes());
+    const std::string codes = ClearCodes(options, Input(options, in, kMaxClearBytes).take());
     const char decimal = options.decimal.value_or(localeDecimal);
     const bool crp = options.cipherForm == CipherForm::Crp ||
                      (options.cipherForm == CipherForm::Auto && EndsWith(options.output, ".crp"));
 
     // Nothing can fail from here on but the writing, so the cipher text goes
     // out a piece at a time: every character's number stands on its own, and
-    // a piece of the result stays in the cache instead of a buffer six times
-    // the text's size being made and filled.
+    // each thread's piece of memory, which stays in the cache, is used again
+    // and again instead of a buffer six times the text's size being made and
+    // filled. A large text is encoded on both processors: each thread takes
+    // the next piece, encodes it, and writes it when the pieces before it are
+    // written.
     Output output(options, out);
     if (crp) output.write("\""); // one field line, as the save command writes it
-    constexpr std::size_t kPiece = 64 * 1024;
-    for (std::size_t at = 0; at < codes.size(); at += kPiece)
-        output.write(Kryptera(std::string_view(codes).substr(at, kPiece), kLineFeed, decimal));
+    constexpr std::size_t kPiece = 64 * 1024, kWorthIt = std::size_t{4} << 20;
+    const std::size_t pieces = (codes.size() + kPiece - 1) / kPiece;
+    std::mutex mutex;
+    std::condition_variable written;
+    std::size_t taken = 0, turn = 0; // guarded by the mutex
+    bool abandoned = false;
+    const auto work = [&] {
+        std::string piece;
+        try {
+            for (;;) {
+                std::size_t number = 0;
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    if (abandoned || taken == pieces) return;
+                    number = taken++;
+                }
+                Kryptera(std::string_view(codes).substr(number * kPiece, kPiece), kLineFeed,
+                         decimal, piece);
+                std::unique_lock<std::mutex> lock(mutex);
+                written.wait(lock, [&] { return turn == number || abandoned; });
+                if (abandoned) return;
+                output.write(piece);
+                ++turn;
+                written.notify_all();
+            }
+        } catch (...) {
+            // The other thread must not wait for this one's pieces.
+            const std::lock_guard<std::mutex> lock(mutex);
+            abandoned = true;
+            written.notify_all();
+            throw;
+        }
+    };
+    if (codes.size() >= kWorthIt)
+        RunBoth(work, work);
+    else
+        work();
     if (crp) output.write("\"\r\n");
     output.close();
 }
 
+// The first bytes of a named file that is no .crp file by its name, read
+// until the first byte other than a blank, and the file to read the rest from.
+struct OpenedCipher {
+    storage::PieceFile file;
+    std::string start;
+};
+
+// How a failure to read a named input is told.
+Failure ReadFailure(const std::string& name, const storage::StorageError& error) {
+    return Failure{kFailed, name + ": kan inte läsas: " + ReasonOf(error)};
+}
+
+// The cipher text of a named file, read and decoded a piece of about 1 MB at a
+// time on both processors, so that it is never held whole; the pieces are cut
+// where their results join (CutAfter), and each piece's result is kept in the
+// output's form. Any failure is the same, its line too, as from Dekryptera on
+// the whole text.
+std::optional<ClearPieces> DecryptFile(const std::string& path, OpenedCipher opened, bool codePage,
+                                       DecodeFailure& failure) {
+    constexpr std::size_t kRead = std::size_t{1} << 20, kCutWindow = 4096;
+    // A piece's memory, used again and again and never cleared first.
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t room = 0, size = 0;
+        std::string_view text() const { return {bytes.get(), size}; }
+        void MakeRoom(std::size_t more) {
+            if (room - size >= more) return;
+            const std::size_t grownRoom = std::max(size + more, 2 * room);
+            std::unique_ptr<char[]> grown(new char[grownRoom]); // left uncleared
+            if (size > 0) std::memcpy(grown.get(), bytes.get(), size);
+            bytes = std::move(grown);
+            room = grownRoom;
+        }
+    };
+    std::mutex mutex;
+    // Guarded by the mutex: the text read but not yet taken, where it starts
+    // in the file, and the results so far.
+    Buffer rest;
+    rest.MakeRoom(opened.start.size());
+    std::memcpy(rest.bytes.get(), opened.start.data(), opened.start.size());
+    rest.size = opened.start.size();
+    std::uint64_t restOffset = 0;
+    bool atEnd = false;
+    std::size_t taken = 0;
+    ClearPieces clear;
+    struct Failed {
+        std::size_t piece;
+        std::uint64_t offset;
+        DecodeFailure failure;
+    };
+    std::optional<Failed> failed;
+
+    // Takes the next piece into `piece`, with its number and offset; false when
+    // none is left. Called with the mutex held.
+    const auto next = [&](Buffer& piece, std::size_t& number, std::uint64_t& offset) {
+        while (!failed) {
+            if (atEnd && rest.size == 0) return false;
+            std::optional<std::size_t> cut;
+            if (!atEnd && rest.size >= kRead) {
+                cut = CutAfter(rest.text(), rest.size - kCutWindow);
+                if (!cut) cut = CutAfter(rest.text(), kRead / 2); // an odd stretch of text
+            }
+            if (!atEnd && !cut) {
+                // The pieces' memory goes round between the threads and the
+                // rest, and soon each has room enough to be kept as it is.
+                rest.MakeRoom(kRead);
+                const std::size_t got = opened.file.Read(rest.bytes.get() + rest.size, kRead);
+                rest.size += got;
+                atEnd = got == 0;
+                continue;
+            }
+            // The rest, or the text before the cut; what follows the cut stays.
+            std::swap(piece, rest);
+            const std::size_t end = cut.value_or(piece.size);
+            rest.size = 0;
+            rest.MakeRoom(piece.size - end);
+            std::memcpy(rest.bytes.get(), piece.bytes.get() + end, piece.size - end);
+            rest.size = piece.size - end;
+            piece.size = end;
+            number = taken++;
+            offset = restOffset;
+            restOffset += piece.size;
+            return true;
+        }
+        return false;
+    };
+    // Each thread keeps its pieces' results one after the other in large
+    // blocks of memory of its own, backed by huge pages where the system
+    // offers them, instead of in a fresh small string each.
+    const auto work = [&] {
+        Buffer piece;
+        std::string codes;
+        std::deque<std::string> blocks;
+        const auto roomFor = [&blocks](std::size_t size) -> std::string& {
+            if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < size) {
+                const std::size_t room = std::max(size, std::size_t{8} << 20);
+                std::string& block = blocks.emplace_back();
+                block.reserve(room);
+                AdviseHugePages(block.data(), room);
+            }
+            return blocks.back();
+        };
+        const auto keepBlocks = [&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            for (std::string& block : blocks) clear.memory.push_back(std::move(block));
+        };
+        for (;;) {
+            std::size_t number = 0;
+            std::uint64_t offset = 0;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (!next(piece, number, offset)) break;
+            }
+            DecodeFailure pieceFailure;
+            if (!Dekryptera(piece.text(), kLineFeed, pieceFailure, codes)) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (!failed || number < failed->piece)
+                    failed = Failed{number, offset, std::move(pieceFailure)};
+                break;
+            }
+            std::string& block = roomFor(codePage ? codes.size() : Utf8Size(codes) + 4);
+            const std::size_t start = block.size();
+            if (codePage)
+                block += codes;
+            else
+                AppendCodesAsUtf8(codes, block);
+            const std::string_view result(block.data() + start, block.size() - start);
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (clear.pieces.size() <= number) clear.pieces.resize(number + 1);
+            clear.pieces[number] = result;
+        }
+        keepBlocks();
+    };
+    RunBoth(work, work);
+    if (!failed) return clear;
+
+    // Pieces are taken in order, so every piece before the failed one was
+    // decoded. Its lines count from its start: add the lines before it.
+    failure = std::move(failed->failure);
+    storage::PieceFile again = storage::OpenForPieces(path, kMaxCipherBytes);
+    std::string bytes;
+    for (std::uint64_t counted = 0; counted < failed->offset;) {
+        bytes.clear();
+        if (!again.ReadMore(bytes, static_cast<std::size_t>(
+                                       std::min<std::uint64_t>(kRead, failed->offset - counted))))
+            break;
+        failure.line += LinesIn(bytes);
+        counted += bytes.size();
+    }
+    return std::nullopt;
+}
+
 void Decrypt(const Options& options, int in, int out) {
     const std::string name = NameOf(options.input, "standard in");
-    const Input input(options, in, kMaxCipherBytes);
-    std::string_view cipher = input.bytes();
-    bool crp = options.cipherForm == CipherForm::Crp;
-    if (options.cipherForm == CipherForm::Auto) {
-        // Cipher text never holds a quote; a .crp file starts with one.
-        const std::size_t first = cipher.find_first_not_of(" \t");
-        crp = EndsWith(options.input, ".crp") ||
-              (first != std::string_view::npos && cipher[first] == '"');
-    }
-    std::string field;
-    if (crp) {
-        storage::InputFile fields = storage::FieldsOf(std::string(cipher), name);
-        if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
-        field = fields.ReadField(); // as the open command: the first field only
-        cipher = field;
-    }
+    const bool codePage = options.encoding == Encoding::CodePage;
+    bool crp = options.cipherForm == CipherForm::Crp ||
+               (options.cipherForm == CipherForm::Auto && EndsWith(options.input, ".crp"));
 
     // All of it is decoded before anything is written: an error writes nothing.
     DecodeFailure failure;
-    const bool codePage = options.encoding == Encoding::CodePage;
-    std::optional<std::vector<std::string>> clear =
-        DecryptInTwo(cipher, failure, [codePage](std::string codes) {
-            return codePage ? std::move(codes) : CodesToUtf8(codes);
-        });
+    std::optional<ClearPieces> clear;
+    std::string bytes;
+    bool streamed = false;
+    if (!IsStandard(options.input) && !crp) {
+        try {
+            OpenedCipher opened{storage::OpenForPieces(options.input, kMaxCipherBytes), {}};
+            // Cipher text never holds a quote; a .crp file starts with one.
+            while (opened.start.find_first_not_of(" \t") == std::string::npos &&
+                   opened.file.ReadMore(opened.start, 4096)) {
+            }
+            const std::size_t first = opened.start.find_first_not_of(" \t");
+            crp = options.cipherForm == CipherForm::Auto && first != std::string::npos &&
+                  opened.start[first] == '"';
+            if (crp) {
+                bytes = std::move(opened.start);
+                while (opened.file.ReadMore(bytes, std::size_t{1} << 20)) {
+                }
+            } else {
+                clear = DecryptFile(options.input, std::move(opened), codePage, failure);
+                streamed = true;
+            }
+        } catch (const storage::StorageError& error) {
+            throw ReadFailure(options.input, error);
+        }
+    } else {
+        bytes = Input(options, in, kMaxCipherBytes).take();
+        if (options.cipherForm == CipherForm::Auto && !crp) {
+            const std::size_t first = bytes.find_first_not_of(" \t");
+            crp = first != std::string::npos && bytes[first] == '"';
+        }
+    }
+    if (crp) {
+        storage::InputFile fields = storage::FieldsOf(std::move(bytes), name);
+        if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
+        bytes = fields.ReadField(); // as the open command: the first field only
+    }
+    if (!streamed) clear = DecryptInTwo(bytes, codePage, failure);
     if (!clear) throw Failure{kFailed, name + ": " + messages::CannotDecrypt(failure)};
     Output output(options, out);
-    for (const std::string& piece : *clear) output.write(piece);
+    for (std::string_view piece : clear->pieces) output.write(piece);
     output.close();
 }
 
-void Report(int err, const std::string& message) {
-    const std::string line = std::string(kProgram) + ": " + message + "\n";
-    WriteAll(err, line);
+// Writes the message in pieces, so that reporting needs no memory.
+void Report(int err, std::string_view message) {
+    WriteAll(err, kProgram);
+    WriteAll(err, ": ");
+    WriteAll(err, message);
+    WriteAll(err, "\n");
 }
 
 } // namespace
 
-int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal) {
-    Options options;
-    if (std::optional<Failure> failure = Parse(arguments, options)) {
-        Report(err, failure->message);
-        return failure->status;
-    }
-    if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
-    if (options.version)
-        return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk : kFailed;
+void ReportNoMemory(int err) {
+    // The window's words. The name of the input is left out: this message
+    // needs no memory.
+    Report(err, messages::kOutOfMemory);
+}
 
+int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal) {
     try {
-        if (options.command == Command::Kryptera)
-            Encrypt(options, in, out, localeDecimal);
-        else
-            Decrypt(options, in, out);
-        return kOk;
-    } catch (const Failure& failure) {
-        Report(err, failure.message);
-        return failure.status;
-    } catch (const storage::StorageError& error) {
-        Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
-        return kFailed;
+        Options options;
+        if (std::optional<Failure> failure = Parse(arguments, options)) {
+            Report(err, failure->message);
+            return failure->status;
+        }
+        if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
+        if (options.version)
+            return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk
+                                                                                        : kFailed;
+        try {
+            if (options.command == Command::Kryptera)
+                Encrypt(options, in, out, localeDecimal);
+            else
+                Decrypt(options, in, out);
+            return kOk;
+        } catch (const Failure& failure) {
+            Report(err, failure.message);
+            return failure.status;
+        } catch (const storage::StorageError& error) {
+            Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
+            return kFailed;
+        }
     } catch (const std::bad_alloc&) {
-        Report(err, "minnet räckte inte till");
+        // Also when making another message ran short.
+        ReportNoMemory(err);
         return kFailed;
     }
 }

@@ -24,6 +24,11 @@ inline constexpr int kBadUsage = 2; // the command line is wrong
 // Runs the tool with `arguments` (without the program's name), reading from
 // the file descriptor `in` and writing to `out` and `err`. `localeDecimal` is
 // the decimal separator of the user's locale, written unless -d says another.
+// Every failure, a want of memory too, ends in a message on `err` and an
+// exit code.
 int Run(const std::vector<std::string>& arguments, int in, int out, int err, char localeDecimal);
+
+// The message for a want of memory, on `err`, for failures before Run.
+void ReportNoMemory(int err);
 
 } // namespace tolvana::tool

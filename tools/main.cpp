@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <new>
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -12,5 +13,11 @@ int main(int argc, char** argv) {
     // The locale's separator when it is one byte; a point otherwise.
     const char* decimal = std::localeconv()->decimal_point;
     const char separator = decimal && std::strlen(decimal) == 1 ? decimal[0] : '.';
-    return tolvana::tool::Run(tolvana::tool::Arguments(argc, argv), 0, 1, 2, separator);
+    try {
+        return tolvana::tool::Run(tolvana::tool::Arguments(argc, argv), 0, 1, 2,
+                                  separator);
+    } catch (const std::bad_alloc&) { // while the arguments were copied
+        tolvana::tool::ReportNoMemory(2);
+        return tolvana::tool::kFailed;
+    }
 }

@@ -30,7 +30,10 @@ int ReadAll(int fd, std::string& bytes, std::size_t maximum);
 int WriteAll(int fd, std::string_view bytes);
 
 // Runs `first` and `second` at the same time where there is a processor for
-// each, one after the other otherwise, and returns when both have ended.
+// each and a second thread can be started, one after the other otherwise, and
+// returns when both have ended. An exception from either is thrown here once
+// both have ended (the first one's when both throw); no thread ends the
+// process.
 void RunBoth(const std::function<void()>& first, const std::function<void()>& second);
 
 } // namespace tolvana::tool

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
+#include <new>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -51,14 +55,36 @@ int WriteAll(int fd, std::string_view bytes) {
 }
 
 void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
-    if (std::thread::hardware_concurrency() < 2) {
-        first();
-        second();
-        return;
+    std::exception_ptr secondError;
+    const auto runSecond = [&]() noexcept {
+        try {
+            second();
+        } catch (...) {
+            secondError = std::current_exception();
+        }
+    };
+    std::optional<std::thread> other;
+    if (std::thread::hardware_concurrency() >= 2) {
+        try {
+            other.emplace(runSecond);
+        } catch (const std::system_error&) {
+            // No thread for now (resources or memory are short): one after
+            // the other is correct, only slower.
+        } catch (const std::bad_alloc&) {
+        }
     }
-    std::thread other(second);
-    first();
-    other.join();
+    std::exception_ptr firstError;
+    try {
+        first();
+    } catch (...) {
+        firstError = std::current_exception();
+    }
+    if (other)
+        other->join();
+    else if (!firstError)
+        runSecond();
+    if (firstError) std::rethrow_exception(firstError);
+    if (secondError) std::rethrow_exception(secondError);
 }
 
 } // namespace tolvana::tool

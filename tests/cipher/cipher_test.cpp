@@ -1,7 +1,9 @@
 #include "cipher/cipher.h"
+#include "cipher/kernels.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 
@@ -256,6 +258,164 @@ TEST(Dekryptera, FastPathAgreesWithArithmeticOnEveryShortToken) {
     };
     visit(visit, 0);
     EXPECT_GT(checked, 6'000'000u);
+}
+
+// Every instruction set this processor can run, each against the exact path:
+// the same cipher text, the same clear text, the same failing token and line.
+class EveryKernel : public ::testing::TestWithParam<const kernels::Kernels*> {
+protected:
+    void ExpectSameDecoding(std::string_view cipher) const {
+        DecodeFailure fastFailure, exactFailure;
+        const auto fast = kernels::Dekryptera(*GetParam(), cipher, kLineFeed, fastFailure);
+        const auto slow = exact::Dekryptera(cipher, kLineFeed, exactFailure);
+        ASSERT_EQ(fast.has_value(), slow.has_value()) << Shown(cipher);
+        if (fast) {
+            ASSERT_EQ(*fast, *slow) << Shown(cipher);
+        } else {
+            ASSERT_EQ(fastFailure.reason, exactFailure.reason) << Shown(cipher);
+            ASSERT_EQ(fastFailure.token, exactFailure.token) << Shown(cipher);
+            ASSERT_EQ(fastFailure.line, exactFailure.line) << Shown(cipher);
+        }
+    }
+
+    static std::string Shown(std::string_view text) {
+        std::string shown;
+        for (char c : text.substr(0, 400))
+            shown += c == '\n'   ? std::string("\\n")
+                     : c == '\r' ? std::string("\\r")
+                                 : std::string(1, c);
+        return shown;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Cipher, EveryKernel, ::testing::ValuesIn(kernels::Available()),
+                         [](const auto& info) { return std::string(info.param->name); });
+
+TEST_P(EveryKernel, EncodesAsTheExactPathAtEveryLength) {
+    std::mt19937 random(5);
+    std::string clear;
+    for (std::size_t length = 0; length < 300; ++length) {
+        for (char decimal : {',', '.', '\''}) {
+            ASSERT_EQ(kernels::Kryptera(*GetParam(), clear, kLineFeed, decimal),
+                      exact::Kryptera(clear, kLineFeed, decimal))
+                << length;
+        }
+        ASSERT_EQ(kernels::Kryptera(*GetParam(), clear, '\t', ','),
+                  exact::Kryptera(clear, '\t', ','));
+        clear += static_cast<char>(random());
+    }
+    // Pieces of the result are made one after the other: a long text crosses
+    // many of them.
+    clear.resize(50'000);
+    for (char& c : clear) c = static_cast<char>(random());
+    EXPECT_EQ(kernels::Kryptera(*GetParam(), clear, kLineFeed, ','),
+              exact::Kryptera(clear, kLineFeed, ','));
+}
+
+TEST_P(EveryKernel, CountsTheSizeOfEveryEntry) {
+    // One code at a time, and every code in runs long enough for the
+    // counting loops' rounds to end and start again.
+    for (char decimal : {',', '.'}) {
+        for (int code = 0; code < 256; ++code) {
+            const std::string one(1, static_cast<char>(code)), run(5000, static_cast<char>(code));
+            ASSERT_EQ(kernels::Kryptera(*GetParam(), one, kLineFeed, decimal).size(),
+                      exact::Kryptera(one, kLineFeed, decimal).size());
+            ASSERT_EQ(kernels::Kryptera(*GetParam(), run, kLineFeed, decimal),
+                      exact::Kryptera(run, kLineFeed, decimal))
+                << code;
+        }
+    }
+}
+
+// Each kind of token that the fast loops must hand to the slow path, put at
+// every place relative to their 64-byte blocks and to the end of the text.
+TEST_P(EveryKernel, HandsEveryOtherTokenToTheSlowPathWhereverItStands) {
+    const std::string odd[] = {
+        "\r\n",
+        "\n",
+        " 153",
+        "153 ",
+        "\t153",
+        "153\r\r",
+        "32",
+        "32\r",
+        "032",
+        "153,0",
+        "154.50",
+        "1000",
+        "391,5",
+        "6,74",
+        "abc",
+        "1e2",
+        "-153",
+        "153,5,5",
+        std::string(1, '\0'),
+        std::string("9\0", 2),
+        "99999999",
+        "153153153",
+        std::string(70, '9'),
+        "\r",
+        " \r\t",
+        "154",
+        "153,75",
+        "7,50",
+        "0",
+        ",",
+    };
+    std::mt19937 random(3);
+    auto canonical = [&](std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto code = static_cast<unsigned char>(random());
+            text += kLineFeed + exact::NumberText(code * 1.5 + 7.5, (random() & 1) ? ',' : '.');
+        }
+        return text;
+    };
+    for (const std::string& token : odd) {
+        for (std::size_t before = 0; before < 40; ++before) {
+            std::string cipher = canonical(before);
+            // Every byte offset within a block, and not only at token starts.
+            cipher += std::string(random() % 3, '\n');
+            cipher += kLineFeed + token;
+            for (std::size_t after : {0, 1, 2, 17, 40}) {
+                const std::string whole = cipher + canonical(after);
+                ExpectSameDecoding(whole);
+                ExpectSameDecoding(whole + "\n\n");
+                ExpectSameDecoding(whole + "\r\n32");
+                ExpectSameDecoding(whole.substr(1));
+            }
+        }
+    }
+}
+
+TEST_P(EveryKernel, DecodesMixedTextsAsTheExactPath) {
+    // Long texts of canonical, CR LF and odd tokens in random order, so the
+    // fast loops start and stop at every place in their blocks.
+    const std::string pieces[] = {"153",   "154,5",  "154.5",     "7,5",   "390",   "0153",
+                                  "153,0", "154",    " 156\r",    "32",    "",      "9",
+                                  "349,5", "155,25", "22.5",      "153\r", "\r",    " ",
+                                  "32\r",  " \r\t",  "154,5\r\r", "\t",    "390\r", "388,5\r"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::string cipher;
+        const int tokens = static_cast<int>(random() % 2000);
+        // Mostly canonical, so that the fast loops run for a while.
+        for (int t = 0; t < tokens; ++t)
+            cipher += "\n" + (random() % 8 == 0 ? pieces[random() % std::size(pieces)]
+                                                : pieces[random() % 5]);
+        ExpectSameDecoding(cipher);
+    }
+}
+
+TEST_P(EveryKernel, NamesTheLineOfAFailureFarIntoALongText) {
+    std::string cipher;
+    for (int i = 0; i < 100'000; ++i) cipher += i % 2 ? "\n153" : "\r\n154,5";
+    ExpectSameDecoding(cipher);
+    ExpectSameDecoding(cipher + "\nx" + cipher);
+    ExpectSameDecoding(cipher + "\n\n\n1000\n" + cipher);
+    EXPECT_EQ(
+        kernels::Dekryptera(*GetParam(), cipher, kLineFeed, *std::make_unique<DecodeFailure>())
+            ->size(),
+        100'000u);
 }
 
 TEST(NumberText, WritesAtMostFifteenSignificantDigits) {

@@ -165,6 +165,7 @@ TEST(FieldFileTest, FilesLargerThanTheMaximumAreRefusedBeforeReading) {
     };
     expectTooLarge(dir / "huge.crp", 64 << 20, huge);
     expectTooLarge(dir / "small.crp", 8, 9);
+    EXPECT_THROW(OpenForPieces(dir / "huge.crp", 64 << 20), StorageError);
     EXPECT_EQ(ReadAllFields(dir / "small.crp"), Fields{"12345"});
     EXPECT_EQ(OpenForInput(dir / "small.crp", 9).ReadField(), "12345");
 
@@ -197,6 +198,18 @@ TEST(FieldFileTest, FilesAreReadToTheirEndWhateverTheirSizeSaid) {
     } catch (const StorageError& e) {
         EXPECT_EQ(e.reason(), Reason::TooLarge);
     }
+
+    // The same, a piece at a time.
+    PieceFile pieces = OpenForPieces("/proc/self/status", testing::kAnySize);
+    EXPECT_EQ(pieces.size(), 0u);
+    std::string read;
+    while (pieces.ReadMore(read, 7)) {
+    }
+    EXPECT_EQ(read.rfind("Name:", 0), 0u);
+    PieceFile small = OpenForPieces("/proc/self/status", 16);
+    read.clear();
+    EXPECT_TRUE(small.ReadMore(read, 16));
+    EXPECT_THROW(small.ReadMore(read, 16), StorageError);
 }
 
 // Large files, read field by field, come back whole.

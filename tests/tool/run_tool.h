@@ -3,6 +3,7 @@
 // Runs tolvana-cipher as a process of its own, as a script does: one file per
 // platform (run_tool_posix.cpp, run_tool_win.cpp).
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,8 +21,13 @@ std::filesystem::path MakeTestFolder();
 
 // Runs the tool (TOLVANA_CIPHER_TOOL) with `arguments` (UTF-8), in the folder
 // `dir`, with the file `dir`/.in on standard input and standard output and
-// error into `dir`/.out and `dir`/.err, under the locale `locale`.
+// error into `dir`/.out and `dir`/.err, under the locale `locale`, with at
+// most `addressSpace` bytes of address space when that is not 0. Returns the
+// exit status, or minus the signal that ended the tool.
 int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
-            const char* locale);
+            const char* locale, std::uint64_t addressSpace = 0);
+
+// Whether RunTool can hold the tool to an address space.
+bool CanLimitAddressSpace();
 
 } // namespace tolvana::testing

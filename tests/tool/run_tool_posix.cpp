@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,10 +15,14 @@ std::filesystem::path MakeTestFolder() {
     return pattern;
 }
 
+bool CanLimitAddressSpace() { return true; }
+
 int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
-            const char* locale) {
+            const char* locale, std::uint64_t addressSpace) {
     const pid_t child = fork();
     if (child == 0) {
+        const rlimit limit{addressSpace, addressSpace};
+        if (addressSpace != 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
         const int in = open((dir / ".in").c_str(), O_RDONLY);
         const int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -34,7 +39,7 @@ int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& ar
     }
     int status = 0;
     waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 } // namespace tolvana::testing

@@ -1,10 +1,12 @@
 // tolvana-cipher as scripts use it: run as a process with files, standard
 // input and output, and its exit status.
 
+#include "cipher/cipher.h"
 #include "tests/tool/run_tool.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -40,12 +42,13 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs the tool with `arguments`, `input` on standard input, in `dir`,
-    // under the C locale unless `locale` names another.
+    // under the C locale unless `locale` names another, with at most
+    // `addressSpace` bytes of address space when that is not 0.
     Result run(const std::vector<std::string>& arguments, const std::string& input = {},
-               const char* locale = "C") {
+               const char* locale = "C", std::uint64_t addressSpace = 0) {
         WriteFile(dir / ".in", input);
         Result result;
-        result.status = tolvana::testing::RunTool(dir, arguments, locale);
+        result.status = tolvana::testing::RunTool(dir, arguments, locale, addressSpace);
         result.out = ReadFile(dir / ".out");
         result.err = ReadFile(dir / ".err");
         return result;
@@ -199,15 +202,28 @@ TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
     constexpr std::size_t kHalf = 800'000; // tokens of "\n105" (A): over 6 MB in all
     // "32" before a separator is a space and at the end of a text a number:
     // the middle is all "32", so the halves must not be cut there.
+    // A file is read and decoded a piece of about 1 MB at a time: a stretch of
+    // "32" longer than a piece cannot be cut either.
     for (const std::string& middle : {std::string("\n32"), std::string("\r\n32")}) {
-        const std::string cipher =
-            times("\n105", kHalf) + times(middle, 1000) + times("\n105", kHalf);
-        WriteFile(dir / "big.txt", cipher);
-        Result result = run({"dekryptera", "big.txt"});
-        ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out,
-                  std::string(kHalf, 'A') + std::string(1000, ' ') + std::string(kHalf, 'A'));
+        for (std::size_t spaces : {1000, 700'000}) {
+            const std::string cipher =
+                times("\n105", kHalf) + times(middle, spaces) + times("\n105", kHalf);
+            WriteFile(dir / "big.txt", cipher);
+            Result result = run({"dekryptera", "big.txt"});
+            ASSERT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.out,
+                      std::string(kHalf, 'A') + std::string(spaces, ' ') + std::string(kHalf, 'A'));
+        }
     }
+
+    // A large clear text is encoded on both processors, a piece at a time;
+    // the pieces come out in order.
+    std::string clear(5'000'000, '\0');
+    for (std::size_t i = 0; i < clear.size(); ++i) clear[i] = static_cast<char>(i * 7919 >> 3);
+    WriteFile(dir / "clear.bin", clear);
+    const Result encrypted = run({"kryptera", "-k", "cp1252", "-d", ",", "clear.bin"});
+    ASSERT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_TRUE(encrypted.out == tolvana::Kryptera(clear, tolvana::kLineFeed, ','));
 
     // A bad token in the second half, and then one in each half.
     const std::string good = times("\n105", kHalf);
@@ -221,6 +237,54 @@ TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
     WriteFile(dir / "bad.txt", "\ny" + good + good + "\nx");
     EXPECT_NE(run({"dekryptera", "bad.txt"}).err.find("\"y\" på rad 2 är inget tal."),
               std::string::npos);
+}
+
+// Short of memory at any point, on one thread or two, the tool says so in the
+// window's words and exits with 1, writing nothing; it never aborts.
+TEST_F(CipherTool, AWantOfMemoryIsReportedWhereverItStrikes) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than any limit here allows";
+#else
+    if (!tolvana::testing::CanLimitAddressSpace())
+        GTEST_SKIP() << "this system sets no limit on a process's address space";
+    // 4,000,000 characters: over 4 MB of cipher text, which is decoded on
+    // both processors.
+    std::string clear;
+    for (int i = 0; i < 4'000'000; ++i) clear += "abcdefghij klmnop\xE5\xE4\xF6\n"[i * 7 % 21];
+    WriteFile(dir / "r.txt", clear);
+    ASSERT_EQ(run({"kryptera", "-k", "cp1252", "-t", "r.txt", "-o", "r.cip"}).status, 0);
+    const std::string message = "tolvana-cipher: Minnet r\xC3\xA4"
+                                "ckte inte till, s\xC3\xA5 kommandot avbr\xC3\xB6ts.\n";
+    int succeeded = 0, refused = 0;
+    for (std::uint64_t megabytes = 8; megabytes <= 96; megabytes += 4) {
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"dekryptera", "-k", "cp1252", "r.cip"},
+              std::vector<std::string>{"dekryptera", "r.cip", "-o", "out.txt"},
+              std::vector<std::string>{"kryptera", "-k", "cp1252", "-t", "r.txt"}}) {
+            SCOPED_TRACE(command[0] + " " + command.back() + " with " + std::to_string(megabytes) +
+                         " MB");
+            const Result result = run(command, {}, "C", megabytes << 20);
+            if (result.status == 0) {
+                ++succeeded;
+                EXPECT_EQ(result.err, "");
+                if (command[0] == "dekryptera" && command.back() == "r.cip") {
+                    EXPECT_EQ(result.out, clear);
+                }
+            } else {
+                ++refused;
+                EXPECT_EQ(result.status, 1);
+                EXPECT_EQ(result.err, message);
+                EXPECT_EQ(result.out, "");
+                if (command.back() == "out.txt") {
+                    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+                }
+            }
+        }
+    }
+    // The range runs from too little for anything to enough for all.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(succeeded, 0);
+#endif
 }
 
 TEST_F(CipherTool, CommandLineMistakesExitWithTwo) {
