@@ -5,7 +5,7 @@
 #include "storage/files.h"
 #include "tests/support/main_window_fixture.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 #include "ui/texts/controlnames.h"
 

@@ -1,7 +1,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "tests/support/main_window_fixture.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 
 #include <QApplication>

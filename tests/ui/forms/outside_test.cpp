@@ -6,7 +6,7 @@
 #include "ui/forms/commandline.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QDropEvent>

@@ -2,7 +2,7 @@
 // the exact text and the line index right, and a huge text stays usable.
 
 #include "tests/support/textbox_fixture.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -67,9 +67,10 @@ TEST_P(TextBoxTest, TypingEnterAndDeletingKeepTheBoxsLineBreaksWhole) {
     key(Qt::Key_End);
     key(Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(box->text(), "ett två ");
+    // As in Qt's text edits, the white space after a word goes with it.
     key(Qt::Key_Home);
     key(Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(box->text(), " två ");
+    EXPECT_EQ(box->text(), "två ");
 }
 
 TEST_P(TextBoxTest, ArrowsPagesAndSelectionMoveByLinesAndCharacters) {
@@ -187,6 +188,7 @@ TEST_P(TextBoxTest, AHugeOneLineTextIsShownAndEditedWithoutLayingItAllOut) {
     const QString huge(20'000'000, u'7');
     box->setText(huge);
     box->setFocus();
+    box->show();
     key(Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(box->cursorPosition(), huge.size());
     EXPECT_GT(box->horizontalScrollBar()->value(), 0);
@@ -203,15 +205,22 @@ INSTANTIATE_TEST_SUITE_P(BothBreaks, TextBoxTest, ::testing::Values(LineBreak::C
                          });
 
 TEST(TextBoxPreparer, CodesAndTextGiveTheSameContent) {
+    // A table of the caller's: codes 128-159 become letters far above Latin.
+    CodeTextBox::CodeTable table{};
+    for (int code = 0; code < 256; ++code)
+        table[code] = code >= 128 && code < 160 ? char16_t(0x0410 + code - 128) : char16_t(code);
     std::string codes;
-    for (int i = 0; i < 3000; ++i) codes += static_cast<char>(i * 7 % 256);
+    for (int i = 0; i < 30000; ++i) codes += static_cast<char>(i * 7 % 256);
     for (LineBreak lineBreak : {LineBreak::CrLf, LineBreak::Lf}) {
         CodeTextBox box(lineBreak);
         const CodeTextBox::Preparer prepare = box.preparer();
-        const CodeTextBox::Content fromCodes = prepare.fromCodes(codes);
+        const CodeTextBox::Content fromCodes = prepare.fromCodes(codes, table);
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            ASSERT_EQ(fromCodes.text[static_cast<qsizetype>(i)],
+                      QChar(table[static_cast<unsigned char>(codes[i])]));
         const CodeTextBox::Content fromText = prepare(fromCodes.text);
         EXPECT_EQ(fromCodes.lineStarts, fromText.lineStarts);
-        EXPECT_EQ(fromCodes.widest, fromText.widest);
+        EXPECT_EQ(fromCodes.lineWidths, fromText.lineWidths);
         EXPECT_EQ(fromCodes.lineStarts, ExpectedStarts(fromText.text, lineBreak));
         box.setContent(fromCodes);
         EXPECT_EQ(Starts(box), fromCodes.lineStarts);

@@ -3,8 +3,8 @@
 // events that tell of changes.
 
 #include "tests/support/textbox_fixture.h"
-#include "ui/textbox/textbox.h"
-#include "ui/textbox/textbox_accessible.h"
+#include "ui/textbox/codetextbox.h"
+#include "ui/textbox/codetextboxaccessible.h"
 
 #include <QAccessible>
 #include <QScrollBar>
