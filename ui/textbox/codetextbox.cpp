@@ -7,11 +7,15 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -310,6 +314,21 @@ void CodeTextBoxPrivate::autoScroll() {
                                                       : QAbstractSlider::SliderSingleStepAdd);
 }
 
+void CodeTextBoxPrivate::dragSelection() {
+    // As a plain text edit: the text is copied, or moved where the box may
+    // be edited, and a move to elsewhere takes it out of the box.
+    auto* data = new QMimeData;
+    data->setText(control.selectedText());
+    auto* drag = new QDrag(box);
+    drag->setMimeData(data);
+    const bool editable = !control.isReadOnly();
+    const Qt::DropAction action =
+        drag->exec(editable ? Qt::CopyAction | Qt::MoveAction : Qt::CopyAction,
+                   editable ? Qt::MoveAction : Qt::CopyAction);
+    if (action == Qt::MoveAction && drag->target() != box && drag->target() != box->viewport())
+        control.removeSelection();
+}
+
 // ---------------------------------------------------------------------------
 // The box
 
@@ -319,8 +338,10 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
-    // Dropped files go to the window, which opens them.
-    setAcceptDrops(false);
+    // Dropped text goes in where it is dropped; the window takes dropped
+    // files before the box sees them.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -331,6 +352,7 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
                 d->textChanged(position, removed, inserted);
             });
     connect(&d->control, &TextControl::outOfMemory, this, [] { QApplication::beep(); });
+    connect(&d->control, &TextControl::dragRequested, this, [this] { d->dragSelection(); });
     connect(QGuiApplication::styleHints(), &QStyleHints::cursorFlashTimeChanged, this,
             [this] { d->restartBlinking(); });
     d->updateScrollBars();
@@ -547,8 +569,8 @@ void CodeTextBox::paintEvent(QPaintEvent*) {
                              colors.brush(QPalette::Highlight));
     }
 
-    if (isCaretShown()) {
-        const qsizetype caret = d->control.position();
+    if (isCaretShown() || d->dropPosition >= 0) {
+        const qsizetype caret = d->dropPosition >= 0 ? d->dropPosition : d->control.position();
         const qsizetype caretLine = buffer.lineOf(caret);
         const int top = d->lineTop(caretLine);
         if (top + height > 0 && top < viewport()->height())
@@ -642,8 +664,12 @@ void CodeTextBox::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CodeTextBox::mouseReleaseEvent(QMouseEvent* event) {
-    d->autoScrollTimer.stop();
     d->control.mouseRelease(d->pointer(event));
+    // A drag that scrolled leaves the caret in view.
+    if (event->source() == Qt::MouseEventNotSynthesized && d->autoScrollTimer.isActive()) {
+        d->autoScrollTimer.stop();
+        d->ensureVisible(d->control.position());
+    }
 }
 
 void CodeTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -697,6 +723,44 @@ void CodeTextBox::contextMenuEvent(QContextMenuEvent* event) {
     } catch (const std::bad_alloc&) {
         QApplication::beep();
     }
+}
+
+void CodeTextBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (!d->control.canDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    d->dropPosition = -1;
+    event->acceptProposedAction();
+}
+
+void CodeTextBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (!d->control.canDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    // The caret shows where the text would go.
+    d->dropPosition = positionAt(event->position().toPoint());
+    viewport()->update();
+    event->acceptProposedAction();
+}
+
+void CodeTextBox::dragLeaveEvent(QDragLeaveEvent*) {
+    d->dropPosition = -1;
+    viewport()->update();
+}
+
+void CodeTextBox::dropEvent(QDropEvent* event) {
+    d->dropPosition = -1;
+    const bool own = event->source() == this || event->source() == viewport();
+    const bool move = own && event->dropAction() == Qt::MoveAction;
+    if (!d->control.drop(event->mimeData(), positionAt(event->position().toPoint()), move)) {
+        event->ignore();
+        viewport()->update();
+        return;
+    }
+    d->ensureVisible(d->control.position());
+    event->acceptProposedAction();
 }
 
 void CodeTextBox::focusInEvent(QFocusEvent* event) {

@@ -49,6 +49,8 @@ struct CodeTextBoxPrivate {
     void reportCaret();
     void restartBlinking();
     void autoScroll();
+    // Carries the selection off to wherever it is dropped.
+    void dragSelection();
 
     CodeTextBox* box;
     TextBuffer buffer;
@@ -63,6 +65,8 @@ struct CodeTextBoxPrivate {
     // Dragging past an edge scrolls, the quicker the further out.
     QBasicTimer autoScrollTimer;
     QPoint dragPoint;
+    // Where dragged text would be dropped, or -1.
+    qsizetype dropPosition = -1;
     // The caret and anchor accessibility tools last heard of.
     qsizetype reportedCaret = 0;
     qsizetype reportedAnchor = 0;

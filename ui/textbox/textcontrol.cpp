@@ -629,6 +629,8 @@ QVariant TextControl::inputMethodQuery(Qt::InputMethodQuery query) const {
 // The mouse, as in Qt's text control
 
 bool TextControl::mousePress(const Pointer& pointer) {
+    pressPoint_ = pointer.point;
+    mightStartDrag_ = false;
     if (pointer.button != Qt::LeftButton) return false;
     mousePressed_ = true;
     if (tripleClickTimer_.isActive() &&
@@ -652,6 +654,12 @@ bool TextControl::mousePress(const Pointer& pointer) {
         else
             setPosition(position, true);
     } else {
+        // A press on the selection may be the start of dragging it; the
+        // release puts the caret there.
+        if (hasSelection() && position >= selectionStart() && position <= selectionEnd()) {
+            mightStartDrag_ = true;
+            return true;
+        }
         setPosition(position);
     }
     return true;
@@ -659,8 +667,16 @@ bool TextControl::mousePress(const Pointer& pointer) {
 
 void TextControl::mouseMove(const Pointer& pointer) {
     if (!(pointer.buttons & Qt::LeftButton)) return;
-    if (!(mousePressed_ || !readOnly_ || doubleClickWord_.valid() || tripleClickLine_.valid()))
+    if (!(mousePressed_ || !readOnly_ || mightStartDrag_ || doubleClickWord_.valid() ||
+          tripleClickLine_.valid()))
         return;
+    if (mightStartDrag_) {
+        if ((pointer.point - pressPoint_).manhattanLength() > QApplication::startDragDistance()) {
+            mousePressed_ = false;
+            emit dragRequested();
+        }
+        return;
+    }
     if (tripleClickLine_.valid()) {
         extendLinewise(pointer.position);
     } else if (doubleClickWord_.valid()) {
@@ -672,6 +688,12 @@ void TextControl::mouseMove(const Pointer& pointer) {
 }
 
 void TextControl::mouseRelease(const Pointer& pointer) {
+    if (mightStartDrag_ && (pointer.button & Qt::LeftButton)) {
+        // A click on the selection, not a drag: the caret goes there.
+        mousePressed_ = false;
+        wantedX_ = -1;
+        moveTo(pointer.position, pointer.position, false);
+    }
     if (mousePressed_) {
         mousePressed_ = false;
         setClipboardSelection();
@@ -686,6 +708,7 @@ void TextControl::mouseRelease(const Pointer& pointer) {
 
 bool TextControl::mouseDoubleClick(const Pointer& pointer) {
     if (pointer.button != Qt::LeftButton) return false;
+    mightStartDrag_ = false;
     setPosition(pointer.position);
     const qsizetype line = buffer_.lineOf(caret_);
     bool selected = false;
@@ -703,6 +726,32 @@ bool TextControl::mouseDoubleClick(const Pointer& pointer) {
     tripleClickTimer_.start(QApplication::doubleClickInterval(), this);
     if (selected) setClipboardSelection();
     return true;
+}
+
+bool TextControl::canDrop(const QMimeData* data) const {
+    return !readOnly_ && data && data->hasText();
+}
+
+bool TextControl::drop(const QMimeData* data, qsizetype position, bool moveOwnSelection) {
+    if (!canDrop(data)) return false;
+    return edit([&] {
+        const QString text = withOwnBreaks(data->text());
+        position = buffer_.outsideBreak(std::clamp<qsizetype>(position, 0, buffer_.size()));
+        if (moveOwnSelection && hasSelection()) {
+            // The place moves with the text before it; inside the selection
+            // it comes to where the selection was.
+            const qsizetype start = selectionStart();
+            const qsizetype end = selectionEnd();
+            if (position > end)
+                position -= end - start;
+            else if (position > start)
+                position = start;
+            removeSelection();
+        }
+        wantedX_ = -1;
+        moveTo(position, position, false);
+        insert(text, false);
+    });
 }
 
 void TextControl::extendWordwise(qsizetype position, Fixed x) {

@@ -21,6 +21,7 @@
 
 class QInputMethodEvent;
 class QKeyEvent;
+class QMimeData;
 
 namespace tolvana::ui {
 
@@ -86,11 +87,17 @@ public:
     // places on screen.
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const;
 
-    // Mouse events; false for an event the control does not take.
+    // Mouse events; false for an event the control does not take. A press
+    // on the selection may start dragging it away (see dragRequested).
     bool mousePress(const Pointer& pointer);
     void mouseMove(const Pointer& pointer);
     void mouseRelease(const Pointer& pointer);
     bool mouseDoubleClick(const Pointer& pointer);
+
+    // Dropped text: whether it would be taken, and taking it at a position.
+    // A move of the box's own selection takes the selection away first.
+    bool canDrop(const QMimeData* data) const;
+    bool drop(const QMimeData* data, qsizetype position, bool moveOwnSelection);
 
     // Moves the caret by whole lines, keeping its place across them; false
     // where there is no such line.
@@ -120,6 +127,8 @@ signals:
     void textChanged(qsizetype position, const QString& removed, const QString& inserted);
     // Memory ran out during an edit; nothing changed.
     void outOfMemory();
+    // The selection is being dragged: the view carries it off.
+    void dragRequested();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -156,6 +165,8 @@ private:
 
     // The mouse, as Qt's text control keeps it.
     bool mousePressed_ = false;
+    bool mightStartDrag_ = false;
+    QPointF pressPoint_;
     QBasicTimer tripleClickTimer_;
     QPointF tripleClickPoint_;
     // The word a double click selected and the line a triple click selected,

@@ -9,8 +9,12 @@
 #include "ui/texts/codepage.h"
 #include "ui/texts/controlnames.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -63,7 +67,23 @@ TEST_F(CommandsTest, WhileACommandRunsNoOtherCommandStartsAndTheBoxesTakeNoInput
             window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
         window->openCipherPath(QStringLiteral("/nonexistent.crp"));
         window->close();
+        // Nor do the ways in that no event filter holds back: accessibility
+        // tools, input methods and text dropped on a box.
+        for (CodeTextBox* box : {clear(), cipher()}) {
+            EXPECT_TRUE(box->isReadOnly());
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+            accessible->editableTextInterface()->insertText(0, QStringLiteral("x"));
+            accessible->editableTextInterface()->replaceText(0, 1, QStringLiteral("y"));
+            QInputMethodEvent commit;
+            commit.setCommitString(QStringLiteral("z"));
+            QApplication::sendEvent(box, &commit);
+            QMimeData dropped;
+            dropped.setText(QStringLiteral("w"));
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+            QApplication::sendEvent(box->viewport(), &drop);
+        }
         EXPECT_EQ(clear()->text(), "abc");
+        EXPECT_TRUE(cipher()->text().isEmpty());
         return false;
     };
     press("KKnapKryptera");
@@ -77,6 +97,8 @@ TEST_F(CommandsTest, WhileACommandRunsNoOtherCommandStartsAndTheBoxesTakeNoInput
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
     EXPECT_TRUE(clear()->text().isEmpty());
+    EXPECT_FALSE(clear()->isReadOnly());
+    EXPECT_FALSE(cipher()->isReadOnly());
 
     // Afterwards everything works again.
     dialogs.onProgress = nullptr;
@@ -146,6 +168,13 @@ TEST_F(CommandsTest, ControlCharactersInMessagesAreNamedInWords) {
         QStringLiteral("tecknet styrtecken (kod 133) (U+0085) på rad 1 finns inte")))
         << dialogs.messages[1].text.toStdString();
     EXPECT_EQ(clear()->text(), QStringLiteral("a") + QChar(0x85));
+
+    // A surrogate without its partner is named as itself.
+    clear()->setText(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
+    press("KKnapKryptera");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_TRUE(dialogs.messages[2].text.contains(QStringLiteral("(U+D800) på rad 1")))
+        << dialogs.messages[2].text.toStdString();
 }
 
 TEST(ControlNames, EveryControlCharacterHasItsOwnNameAndCode) {
