@@ -444,29 +444,21 @@ QString TextBuffer::replace(qsizetype from, qsizetype to, const QString& text, b
     return removed;
 }
 
-const TextBuffer::Edit* TextBuffer::undo() {
-    if (undo_.empty()) return nullptr;
-    MakeRoom(redo_, redo_.size() + 1);
-    Edit& edit = undo_.back();
+const TextBuffer::Edit* TextBuffer::takeBack(std::vector<Edit>& from, std::vector<Edit>& to) {
+    if (from.empty()) return nullptr;
+    MakeRoom(to, to.size() + 1);
+    Edit& edit = from.back();
     apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
     std::swap(edit.removed, edit.inserted);
-    redo_.push_back(std::move(edit));
-    undo_.pop_back();
+    to.push_back(std::move(edit));
+    from.pop_back();
     typing_ = false;
-    return &redo_.back();
+    return &to.back();
 }
 
-const TextBuffer::Edit* TextBuffer::redo() {
-    if (redo_.empty()) return nullptr;
-    MakeRoom(undo_, undo_.size() + 1);
-    Edit& edit = redo_.back();
-    apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
-    std::swap(edit.removed, edit.inserted);
-    undo_.push_back(std::move(edit));
-    redo_.pop_back();
-    typing_ = false;
-    return &undo_.back();
-}
+const TextBuffer::Edit* TextBuffer::undo() { return takeBack(undo_, redo_); }
+
+const TextBuffer::Edit* TextBuffer::redo() { return takeBack(redo_, undo_); }
 
 // ---------------------------------------------------------------------------
 // Shown positions

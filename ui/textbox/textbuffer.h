@@ -160,6 +160,8 @@ private:
     // Changes the text without touching the history; false when nothing
     // changes. Whole or nothing, as replace().
     void apply(qsizetype from, qsizetype to, const QString& text);
+    // Applies the last edit of `from` backwards and moves it to `to`.
+    const Edit* takeBack(std::vector<Edit>& from, std::vector<Edit>& to);
     Fixed walk(qsizetype from, Fixed x, qsizetype to) const;
     // The last mark of a line at or before `position`, or the line's start.
     Mark markBefore(qsizetype line, qsizetype position) const;

@@ -316,21 +316,15 @@ void TextControl::removeSelection() {
     if (hasSelection()) insert(QString(), false);
 }
 
-void TextControl::undo() {
-    edit([&] {
-        const TextBuffer::Edit* undone = buffer_.undo();
-        if (!undone) return;
-        const TextBuffer::Edit change = *undone;
-        const qsizetype end = change.position + change.inserted.size();
-        edited(change, end, end);
-    });
-}
+void TextControl::undo() { takeBack(&TextBuffer::undo); }
 
-void TextControl::redo() {
+void TextControl::redo() { takeBack(&TextBuffer::redo); }
+
+void TextControl::takeBack(const TextBuffer::Edit* (TextBuffer::*step)()) {
     edit([&] {
-        const TextBuffer::Edit* redone = buffer_.redo();
-        if (!redone) return;
-        const TextBuffer::Edit change = *redone;
+        const TextBuffer::Edit* taken = (buffer_.*step)();
+        if (!taken) return;
+        const TextBuffer::Edit change = *taken;
         const qsizetype end = change.position + change.inserted.size();
         edited(change, end, end);
     });
@@ -388,73 +382,53 @@ bool TextControl::isOwnShortcut(const QKeyEvent* event) const {
 }
 
 bool TextControl::cursorMoveKey(QKeyEvent* e) {
-    enum class Move {
-        None, Right, Left, WordRight, WordLeft, StartOfLine, EndOfLine, Start, End, Up, Down
+    enum class Move { Right, Left, WordRight, WordLeft, StartOfLine, EndOfLine, Start, End, Up, Down };
+    // The moving keys of Qt's text control; a line has no wrapped parts, so
+    // the line and the block are one.
+    static const struct {
+        QKeySequence::StandardKey key;
+        Move move;
+        bool select;
+    } kMoves[] = {
+        {QKeySequence::MoveToNextChar, Move::Right, false},
+        {QKeySequence::MoveToPreviousChar, Move::Left, false},
+        {QKeySequence::SelectNextChar, Move::Right, true},
+        {QKeySequence::SelectPreviousChar, Move::Left, true},
+        {QKeySequence::SelectNextWord, Move::WordRight, true},
+        {QKeySequence::SelectPreviousWord, Move::WordLeft, true},
+        {QKeySequence::SelectStartOfLine, Move::StartOfLine, true},
+        {QKeySequence::SelectEndOfLine, Move::EndOfLine, true},
+        {QKeySequence::SelectStartOfBlock, Move::StartOfLine, true},
+        {QKeySequence::SelectEndOfBlock, Move::EndOfLine, true},
+        {QKeySequence::SelectStartOfDocument, Move::Start, true},
+        {QKeySequence::SelectEndOfDocument, Move::End, true},
+        {QKeySequence::SelectPreviousLine, Move::Up, true},
+        {QKeySequence::SelectNextLine, Move::Down, true},
+        {QKeySequence::MoveToNextWord, Move::WordRight, false},
+        {QKeySequence::MoveToPreviousWord, Move::WordLeft, false},
+        {QKeySequence::MoveToEndOfBlock, Move::EndOfLine, false},
+        {QKeySequence::MoveToStartOfBlock, Move::StartOfLine, false},
+        {QKeySequence::MoveToNextLine, Move::Down, false},
+        {QKeySequence::MoveToPreviousLine, Move::Up, false},
+        {QKeySequence::MoveToStartOfLine, Move::StartOfLine, false},
+        {QKeySequence::MoveToEndOfLine, Move::EndOfLine, false},
+        {QKeySequence::MoveToStartOfDocument, Move::Start, false},
+        {QKeySequence::MoveToEndOfDocument, Move::End, false},
     };
-    Move op = Move::None;
-    bool keep = false;
-    if (e->matches(QKeySequence::MoveToNextChar)) {
-        op = Move::Right;
-    } else if (e->matches(QKeySequence::MoveToPreviousChar)) {
-        op = Move::Left;
-    } else if (e->matches(QKeySequence::SelectNextChar)) {
-        op = Move::Right;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectPreviousChar)) {
-        op = Move::Left;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectNextWord)) {
-        op = Move::WordRight;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectPreviousWord)) {
-        op = Move::WordLeft;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectStartOfLine) ||
-               e->matches(QKeySequence::SelectStartOfBlock)) {
-        op = Move::StartOfLine;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectEndOfLine) ||
-               e->matches(QKeySequence::SelectEndOfBlock)) {
-        op = Move::EndOfLine;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectStartOfDocument)) {
-        op = Move::Start;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectEndOfDocument)) {
+    const auto found = std::find_if(std::begin(kMoves), std::end(kMoves),
+                                    [e](const auto& move) { return e->matches(move.key); });
+    if (found == std::end(kMoves)) return false;
+    Move op = found->move;
+    const bool keep = found->select;
+    // Selecting up from the first line or down from the last goes to the
+    // text's start or end.
+    if (keep && op == Move::Up && buffer_.lineOf(caret_) == 0) op = Move::Start;
+    if (keep && op == Move::Down && buffer_.lineOf(caret_) == buffer_.lineCount() - 1)
         op = Move::End;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectPreviousLine)) {
-        op = buffer_.lineOf(caret_) == 0 ? Move::Start : Move::Up;
-        keep = true;
-    } else if (e->matches(QKeySequence::SelectNextLine)) {
-        op = buffer_.lineOf(caret_) == buffer_.lineCount() - 1 ? Move::End : Move::Down;
-        keep = true;
-    } else if (e->matches(QKeySequence::MoveToNextWord)) {
-        op = Move::WordRight;
-    } else if (e->matches(QKeySequence::MoveToPreviousWord)) {
-        op = Move::WordLeft;
-    } else if (e->matches(QKeySequence::MoveToEndOfBlock) ||
-               e->matches(QKeySequence::MoveToEndOfLine)) {
-        op = Move::EndOfLine;
-    } else if (e->matches(QKeySequence::MoveToStartOfBlock) ||
-               e->matches(QKeySequence::MoveToStartOfLine)) {
-        op = Move::StartOfLine;
-    } else if (e->matches(QKeySequence::MoveToNextLine)) {
-        op = Move::Down;
-    } else if (e->matches(QKeySequence::MoveToPreviousLine)) {
-        op = Move::Up;
-    } else if (e->matches(QKeySequence::MoveToStartOfDocument)) {
-        op = Move::Start;
-    } else if (e->matches(QKeySequence::MoveToEndOfDocument)) {
-        op = Move::End;
-    } else {
-        return false;
-    }
 
     const qsizetype line = buffer_.lineOf(caret_);
     qsizetype to = caret_;
     switch (op) {
-    case Move::None: break;
     case Move::Right:
         to = !keep && hasSelection() ? selectionEnd() : nextCharacter(caret_);
         break;

@@ -46,6 +46,12 @@ struct State {
     }
 };
 
+// A key with its modifiers.
+struct Press {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+};
+
 class Differential : public ::testing::TestWithParam<LineBreak> {
 protected:
     void SetUp() override {
@@ -85,6 +91,7 @@ protected:
         QTest::keyClick(box.get(), k, modifiers);
         QTest::keyClick(plain.get(), k, modifiers);
     }
+    void key(const Press& press) { key(press.key, press.modifiers); }
     // Keys that carry characters, as a keyboard layout gives them.
     void type(const QString& text, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         for (QWidget* widget : {static_cast<QWidget*>(box.get()), static_cast<QWidget*>(plain.get())})
@@ -177,10 +184,7 @@ const QString kWords = QStringLiteral(
     "e\u0301n caf\u00e9 \U0001F600x \U0001F1F8\U0001F1EA; sista");
 
 TEST_P(Differential, WordAndCharacterMovesAndDeletes) {
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-    } kKeys[] = {{Qt::Key_Right, Qt::ControlModifier},
+    const Press kKeys[] = {{Qt::Key_Right, Qt::ControlModifier},
                  {Qt::Key_Left, Qt::ControlModifier},
                  {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier},
                  {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier},
@@ -217,10 +221,7 @@ TEST_P(Differential, UpAndDownKeepTheColumnAndSelect) {
     const QString lines = QStringLiteral(
         "den första raden\nkort\n\nen rad som är lite längre\nx\nsista raden här");
     setText(lines);
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-    } kSequence[] = {{Qt::Key_Down, {}},   {Qt::Key_Down, {}},
+    const Press kSequence[] = {{Qt::Key_Down, {}},   {Qt::Key_Down, {}},
                      {Qt::Key_Down, {}},   {Qt::Key_Down, Qt::ShiftModifier},
                      {Qt::Key_Up, {}},     {Qt::Key_Up, Qt::ShiftModifier},
                      {Qt::Key_Down, {}},   {Qt::Key_Down, {}},
@@ -232,8 +233,8 @@ TEST_P(Differential, UpAndDownKeepTheColumnAndSelect) {
         place(from, from);
         ASSERT_TRUE(same()) << "placed at " << from;
         int step = 0;
-        for (const auto& k : kSequence) {
-            key(k.key, k.modifiers);
+        for (const Press& k : kSequence) {
+            key(k);
             ASSERT_TRUE(same()) << "from " << from << ", step " << step;
             ++step;
         }
@@ -246,10 +247,7 @@ TEST_P(Differential, PagesMoveTheViewAndKeepTheCaretsRow) {
         lines += QStringLiteral("rad %1").arg(line) + QString(line % 7, u'x') +
                  (line < 60 ? QStringLiteral("\n") : QString());
     setText(lines);
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-    } kSequence[] = {{Qt::Key_PageDown, {}}, {Qt::Key_PageDown, {}},
+    const Press kSequence[] = {{Qt::Key_PageDown, {}}, {Qt::Key_PageDown, {}},
                      {Qt::Key_PageUp, {}},   {Qt::Key_PageDown, Qt::ShiftModifier},
                      {Qt::Key_PageDown, {}}, {Qt::Key_Down, {}},
                      {Qt::Key_PageUp, Qt::ShiftModifier}, {Qt::Key_PageUp, {}},
@@ -261,8 +259,8 @@ TEST_P(Differential, PagesMoveTheViewAndKeepTheCaretsRow) {
             place(cursor.position(), cursor.position());
             scrollTo(std::min(startLine, std::max(0, startLine - top)));
             ASSERT_TRUE(same()) << "line " << startLine;
-            for (const auto& k : kSequence) {
-                key(k.key, k.modifiers);
+            for (const Press& k : kSequence) {
+                key(k);
                 ASSERT_TRUE(same()) << "line " << startLine << ", top " << top << ", key " << k.key;
             }
             // The first PgDn from the top moves a page.
