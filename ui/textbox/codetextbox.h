@@ -141,7 +141,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    friend struct CodeTextBoxPrivate;
     std::unique_ptr<CodeTextBoxPrivate> d;
 };
 

@@ -353,7 +353,9 @@ TEST_P(TextBoxTest, ALoneSurrogateIsDrawnAsItself) {
     // The code in the frame shows which half it is, where the platform
     // draws the frames' small letters at all: Qt's offscreen platform under
     // Wine draws "NUL" and "SOH" alike, the real window does not.
-    if (drawn(QChar(0)) != drawn(QChar(1))) EXPECT_NE(d800, drawn(QChar(0xDBFF)));
+    if (drawn(QChar(0)) != drawn(QChar(1))) {
+        EXPECT_NE(d800, drawn(QChar(0xDBFF)));
+    }
 
     box->setText(QStringLiteral("a") + high + QStringLiteral("b"));
     box->setCursorPosition(0);
