@@ -1,6 +1,7 @@
 #include "ui/textbox/characterwidths.h"
 
 #include <QFontMetricsF>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +12,8 @@ namespace {
 constexpr char16_t kDelete = 0x7F;
 
 // Ranges measured ahead: Latin with its extensions and modifier letters, and
-// the punctuation, currency and letterlike symbols. All of them are in the
-// fonts a box uses; other scripts take the fallback width.
+// the punctuation, currency and letterlike symbols; other scripts take the
+// fallback width.
 bool IsMeasured(char16_t c) { return c < 0x0250 || (c >= 0x02B0 && c < 0x0300) || c >= 0x2000; }
 
 CharacterWidths::Fixed ToFixed(double pixels) {
@@ -45,6 +46,9 @@ CharacterWidths::CharacterWidths(const QFont& font) : font_(font), small_(font) 
         small_.setPixelSize(std::max(7, font.pixelSize() * 7 / 10));
     const QFontMetricsF metrics(font_);
     const QFontMetricsF smallMetrics(small_);
+    // Only what the box's own font has is measured: a character it lacks
+    // would make Qt search the system's fonts for another that has it.
+    const QRawFont own = QRawFont::fromFont(font_);
     const double frame = 6; // the frame around an abbreviation and its margins
     fallback_ = ToFixed(metrics.horizontalAdvance(QChar(u'W')));
     advance_.assign(kTabled, static_cast<std::int32_t>(fallback_));
@@ -52,7 +56,7 @@ CharacterWidths::CharacterWidths(const QFont& font) : font_(font), small_(font) 
         if (IsFramed(c))
             advance_[c] = static_cast<std::int32_t>(
                 ToFixed(smallMetrics.horizontalAdvance(Abbreviation(c)) + frame));
-        else if (IsMeasured(c) && !QChar::isSurrogate(c))
+        else if (IsMeasured(c) && (c < 0x80 || own.supportsCharacter(QChar(c))))
             advance_[c] = static_cast<std::int32_t>(ToFixed(metrics.horizontalAdvance(QChar(c))));
     }
     // Every lone surrogate gets the width of the widest of their codes.

@@ -316,18 +316,19 @@ void TextControl::removeSelection() {
     if (hasSelection()) insert(QString(), false);
 }
 
-void TextControl::undo() { takeBack(&TextBuffer::undo); }
+void TextControl::undo() {
+    edit([this] { tookBack(buffer_.undo()); });
+}
 
-void TextControl::redo() { takeBack(&TextBuffer::redo); }
+void TextControl::redo() {
+    edit([this] { tookBack(buffer_.redo()); });
+}
 
-void TextControl::takeBack(const TextBuffer::Edit* (TextBuffer::*step)()) {
-    edit([&] {
-        const TextBuffer::Edit* taken = (buffer_.*step)();
-        if (!taken) return;
-        const TextBuffer::Edit change = *taken;
-        const qsizetype end = change.position + change.inserted.size();
-        edited(change, end, end);
-    });
+void TextControl::tookBack(const TextBuffer::Edit* taken) {
+    if (!taken) return;
+    const TextBuffer::Edit change = *taken;
+    const qsizetype end = change.position + change.inserted.size();
+    edited(change, end, end);
 }
 
 void TextControl::copy() {

@@ -139,8 +139,8 @@ private:
     // Runs an edit the user asked for; false when read-only or out of memory.
     template <class Edit> bool edit(Edit change);
     bool insert(const QString& text, bool typing);
-    // Undoes or redoes an edit, by the buffer's `step`, and tells of it.
-    void takeBack(const TextBuffer::Edit* (TextBuffer::*step)());
+    // Tells of an edit the buffer undid or redid, if any.
+    void tookBack(const TextBuffer::Edit* taken);
     // After the text changed: the caret and anchor where the edit leaves
     // them, out of any line break.
     void edited(const TextBuffer::Edit& edit, qsizetype caret, qsizetype anchor);
