@@ -8,22 +8,27 @@
 // Every operation runs in a process of its own, so that its peak memory (the
 // largest resident set of that process) is its own. Without arguments the
 // program runs them all and prints a table with the ratio of the ten-times
-// figure to the first one:
+// figure to the first one. Then it times what a user does in the clear-text
+// box holding one line of 16 MB (16,777,216 characters): caret moves, typing
+// and painting, each the slowest of many.
 //
-//   gui_bench                 all operations, both sizes
+//   gui_bench                 all operations, both sizes, and the box
 //   gui_bench OP CHARACTERS   one operation (kryptera, dekryptera, open, import)
+//   gui_bench box CHARACTERS  the box on one line of CHARACTERS characters
 
 #include "cipher/cipher.h"
 #include "storage/files.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 #include "ui/texts/designfont.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <malloc.h>
@@ -78,6 +83,20 @@ long PeakKilobytes() {
     return usage.ru_maxrss;
 }
 
+// A main window with no dialogs and a password place of its own, in which
+// no password is made.
+struct BenchWindow {
+    static std::string In(const QTemporaryDir& folder, const char* name) {
+        return QFile::encodeName(folder.filePath(QString::fromLatin1(name))).toStdString();
+    }
+
+    NoDialogs dialogs;
+    QTemporaryDir passwords;
+    tolvana::ui::MainWindow window{
+        {dialogs, tolvana::storage::PasswordFiles{In(passwords, "numberone"), In(passwords, "id")},
+         [] { return ','; }}};
+};
+
 // Runs one operation kRuns times; prints the best time in seconds and the peak
 // resident set in kilobytes.
 int RunOne(const QString& operation, qsizetype characters) {
@@ -86,14 +105,8 @@ int RunOne(const QString& operation, qsizetype characters) {
     // the blocks of a 1,000,000-character run for the next run but not those
     // of a run ten times the size, and the two figures would not compare.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    NoDialogs dialogs;
-    QTemporaryDir passwords; // no password is made here, but the window must have a place
-    const auto inPasswords = [&passwords](const char* name) {
-        return QFile::encodeName(passwords.filePath(QString::fromLatin1(name))).toStdString();
-    };
-    tolvana::ui::MainWindow window(
-        {dialogs, tolvana::storage::PasswordFiles{inPasswords("numberone"), inPasswords("id")},
-         [] { return ','; }});
+    BenchWindow bench;
+    tolvana::ui::MainWindow& window = bench.window;
     window.show();
     QApplication::processEvents();
     QTemporaryDir folder;
@@ -131,7 +144,7 @@ int RunOne(const QString& operation, qsizetype characters) {
             all += QByteArray(characters - all.size(), 'x');
             text.write(all);
         }
-        dialogs.file = path;
+        bench.dialogs.file = path;
         command = [&window, open] { open ? window.openCipherFile() : window.importTextFile(); };
     } else {
         std::fprintf(stderr, "unknown operation %s\n", qPrintable(operation));
@@ -160,6 +173,95 @@ int RunOne(const QString& operation, qsizetype characters) {
         bestCpu = std::min(bestCpu, cpu() - startCpu);
     }
     std::printf("%.4f %.4f %ld\n", best, bestCpu, PeakKilobytes());
+    return 0;
+}
+
+// The time of `step`, in seconds, wall clock.
+template <class Step> double Timed(Step step) {
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+           const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+// Caret moves, typing (Backspace and Delete too) and painting in the
+// clear-text box holding one line of `characters` random code page
+// characters. Each figure is the slowest of its kind, a key's handling and
+// the painting it causes together; prints them in seconds with the peak
+// resident set in kilobytes.
+int RunBox(qsizetype characters) {
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    BenchWindow bench;
+    tolvana::ui::MainWindow& window = bench.window;
+    window.show();
+    QApplication::processEvents();
+    // The text comes as the commands bring it: codes read through the code
+    // page.
+    std::string codes = RandomCodes(characters);
+    std::replace(codes.begin(), codes.end(), '\r', 'x');
+    std::replace(codes.begin(), codes.end(), '\n', 'y');
+    tolvana::ui::CodeTextBox::CodeTable table{};
+    for (int code = 0; code < 256; ++code)
+        table[code] = tolvana::ui::CharOfCode(static_cast<unsigned char>(code)).unicode();
+    tolvana::ui::CodeTextBox* box = window.clearTextBox();
+    box->setContent(box->preparer().fromCodes(codes, table));
+    box->setFocus();
+    QWidget* view = box->viewport();
+    QApplication::processEvents();
+
+    double caret = 0;
+    double typing = 0;
+    double paint = 0;
+    const auto move = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        caret = std::max(caret, Timed([&] {
+                             Press(box, key, modifiers);
+                             view->repaint();
+                         }));
+    };
+    const auto type = [&](Qt::Key key, const QString& text = {}) {
+        typing = std::max(typing, Timed([&] {
+                              Press(box, key, Qt::NoModifier, text);
+                              view->repaint();
+                          }));
+    };
+    // Near the end of the line, where every character before the caret counts
+    // for its place, and at the start; painting at the end and in the middle.
+    for (int round = 0; round < 3; ++round) {
+        move(Qt::Key_End, Qt::ControlModifier);
+        for (int i = 0; i < 5; ++i) {
+            move(Qt::Key_Left);
+            move(Qt::Key_Left, Qt::ControlModifier);
+            move(Qt::Key_Right, Qt::ShiftModifier);
+            move(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+            type(Qt::Key_A, QStringLiteral("a"));
+            type(Qt::Key_Aring, QStringLiteral("\u00e5"));
+            type(Qt::Key_Backspace);
+            move(Qt::Key_Up);
+            move(Qt::Key_PageDown);
+        }
+        move(Qt::Key_Home);
+        for (int i = 0; i < 5; ++i) {
+            move(Qt::Key_Right);
+            type(Qt::Key_B, QStringLiteral("b"));
+            type(Qt::Key_Delete);
+        }
+        move(Qt::Key_End);
+        for (int i = 0; i < 5; ++i) paint = std::max(paint, Timed([&] { view->repaint(); }));
+        box->horizontalScrollBar()->setValue(box->horizontalScrollBar()->maximum() / 2);
+        for (int i = 0; i < 5; ++i) paint = std::max(paint, Timed([&] { view->repaint(); }));
+    }
+    if (box->lineCount() != 1 || box->text().size() < characters - 100) {
+        std::fprintf(stderr, "the box lost its text\n");
+        return 1;
+    }
+    std::printf("%.4f %.4f %.4f %ld\n", caret, typing, paint, PeakKilobytes());
     return 0;
 }
 
@@ -202,8 +304,32 @@ int RunAll() {
     }
     std::printf("Best of %d runs each (wall clock, and processor time of all threads); peak\n"
                 "resident set of the process that ran the operation; the ratio is of the\n"
-                "processor times.\n",
+                "processor times.\n\n",
                 kRuns);
+
+    constexpr qsizetype kLine = qsizetype{1} << 24;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(self, {QStringLiteral("box"), QString::number(kLine)});
+    child.waitForFinished(-1);
+    double caret = 0;
+    double typing = 0;
+    double paint = 0;
+    long kilobytes = 0;
+    if (child.exitCode() != 0 ||
+        std::sscanf(child.readAllStandardOutput().constData(), "%lf %lf %lf %ld", &caret, &typing,
+                    &paint, &kilobytes) != 4) {
+        std::printf("The box with one line of %lld characters: failed\n",
+                    static_cast<long long>(kLine));
+        ++failures;
+    } else {
+        std::printf("The clear-text box holding one line of %lld characters, the slowest of each\n"
+                    "(a key with the painting it causes; wall clock):\n"
+                    "  caret move %7.1f ms\n  typing     %7.1f ms\n  painting   %7.1f ms\n"
+                    "  peak resident set %.0f MB\n",
+                    static_cast<long long>(kLine), caret * 1000, typing * 1000, paint * 1000,
+                    kilobytes / 1024.0);
+    }
     return failures == 0 ? 0 : 1;
 }
 
@@ -213,6 +339,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     tolvana::ui::UseDesignFont();
+    if (argc == 3 && QLatin1String(argv[1]) == QLatin1String("box"))
+        return RunBox(std::atoll(argv[2]));
     if (argc == 3) return RunOne(QString::fromLatin1(argv[1]), std::atoll(argv[2]));
     return RunAll();
 }

@@ -9,7 +9,7 @@
 #include "tools/cipher_tool.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/platform/nativepath.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QAction>
 #include <QFile>

@@ -4,7 +4,8 @@
 # "Kryptera", Ctrl+S into the Windows save dialog; then in a fresh start
 # Ctrl+O that file, "Dekryptera", "Kryptera" again and save once more. Both
 # saved files must hold exactly the bytes the Linux program writes for that
-# text.
+# text. Last, the characters a Swedish keyboard types with AltGr must reach
+# the box: typed, encrypted and saved, they must come out as their numbers.
 #
 # Usage: real_window_wine.sh PATH-TO-tolvana.exe PATH-TO-wine-run.sh
 set -euo pipefail
@@ -143,4 +144,26 @@ wait_for_file "$work/files/second.crp"
 same "$work/files/second.crp" || fail "the clear text did not come back unchanged"
 stop
 
-echo "real window under Wine: 1 passed, 0 failed"
+# "a", then @ € { } [ ] \ | (AltGr characters on a Swedish keyboard), then
+# "b". The euro sign is typed as a person types it, AltGr held down with E:
+# xdotool would take the 5 key for it, which Wine on a busy machine has read
+# once as a plain 5.
+printf '"\n153\n103.5\n199.5\n192\n195\n144\n147\n145.5\n193.5\n154.5"\r\n' >"$expected"
+start
+xdotool type --delay 60 'a@'
+xdotool keydown ISO_Level3_Shift
+sleep 0.15
+xdotool key e
+sleep 0.15
+xdotool keyup ISO_Level3_Shift
+sleep 0.15
+xdotool type --delay 60 '{}[]\|b'
+xdotool key Tab Tab space
+sleep 0.5
+xdotool key ctrl+s
+choose_file "Spara som" altgr.crp
+wait_for_file "$work/files/altgr.crp"
+same "$work/files/altgr.crp" || fail "the AltGr characters did not all reach the box"
+stop
+
+echo "real window under Wine: 2 passed, 0 failed"

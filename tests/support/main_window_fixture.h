@@ -8,7 +8,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/textbox_fixture.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QKeyEvent>

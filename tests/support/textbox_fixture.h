@@ -3,7 +3,7 @@
 // What the tests of a text box need: a box of its own, shown and with the
 // focus, and text typed as key presses.
 
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -9,7 +9,7 @@
 #include "ui/forms/limits.h"
 #include "ui/forms/twips.h"
 #include "ui/platform/nativepath.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 
 #include <QApplication>
@@ -24,8 +24,10 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <initializer_list>
 #include <new>
 #include <system_error>
+#include <vector>
 
 namespace tolvana::ui {
 namespace {
@@ -70,6 +72,35 @@ QString MissingCharacter(const QString& text, qsizetype position, const QString&
     const CharacterPlace place = CharacterAt(text, position, lineBreak);
     return Say(say(place.character, place.line));
 }
+
+// The character of each code of the code page, as the boxes read a text of
+// codes.
+const CodeTextBox::CodeTable& CodePageCharacters() {
+    static const CodeTextBox::CodeTable table = [] {
+        CodeTextBox::CodeTable characters{};
+        for (int code = 0; code < 256; ++code)
+            characters[code] = CharOfCode(static_cast<unsigned char>(code)).unicode();
+        return characters;
+    }();
+    return table;
+}
+
+// Both boxes take no edit from the user while a command runs, by any way:
+// also not from accessibility tools, which no event filter holds back.
+class BoxesReadOnly {
+public:
+    explicit BoxesReadOnly(std::initializer_list<CodeTextBox*> boxes) : boxes_(boxes) {
+        for (CodeTextBox* box : boxes_) box->setReadOnly(true);
+    }
+    ~BoxesReadOnly() {
+        for (CodeTextBox* box : boxes_) box->setReadOnly(false);
+    }
+    BoxesReadOnly(const BoxesReadOnly&) = delete;
+    BoxesReadOnly& operator=(const BoxesReadOnly&) = delete;
+
+private:
+    std::vector<CodeTextBox*> boxes_;
+};
 
 // A control of the window: made with `args`, named and placed on `parent`.
 template <class Widget, class... Args>
@@ -175,6 +206,12 @@ void MainWindow::buildControls() {
     SkapaLosen = Place<QPushButton>(client, "SkapaLosen", TwipsRect(2520, 4440, 1335, 375),
                                     QStringLiteral("Skapa lösenord"));
 
+    // Screen readers name each box after the label above it.
+    EtikSkrivin1->setBuddy(TextRenText);
+    EtikKrypterad->setBuddy(TextKrypterad);
+    TextRenText->setAccessibleName(EtikSkrivin1->text().trimmed());
+    TextKrypterad->setAccessibleName(EtikKrypterad->text().trimmed());
+
     for (QPushButton* button : {KKnapKryptera, KKnappDekryptera, SkapaLosen}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -260,6 +297,7 @@ bool MainWindow::inBackground(const QString& label, const std::function<void(Wor
 void MainWindow::runCommand(const std::function<void()>& command) {
     if (running_) return;
     CommandGuard guard(this, running_);
+    const BoxesReadOnly readOnly({TextRenText, TextKrypterad});
     BusyCursor busy;
     try {
         command();
@@ -287,7 +325,8 @@ void MainWindow::encrypt() {
             std::string cipherCodes = Kryptera(*codes, separator, decimal);
             codes.reset();
             work.done(2, 3);
-            cipher = prepare.fromCodes(cipherCodes, [&](double f) { work.done(2 + f, 3); });
+            cipher = prepare.fromCodes(cipherCodes, CodePageCharacters(),
+                                       [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
         if (bad >= 0) {
@@ -324,7 +363,8 @@ void MainWindow::decrypt() {
                 return;
             }
             work.done(2, 3);
-            clear = prepare.fromCodes(*clearCodes, [&](double f) { work.done(2 + f, 3); });
+            clear = prepare.fromCodes(*clearCodes, CodePageCharacters(),
+                                      [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
         if (bad >= 0) {
@@ -422,7 +462,8 @@ void MainWindow::openCipherCommand(const QString& path) {
                 std::string field = file.ReadField();
                 file.Close();
                 work.done(1, 2);
-                cipher = prepare.fromCodes(field, [&](double f) { work.done(1 + f, 2); });
+                cipher = prepare.fromCodes(field, CodePageCharacters(),
+                                           [&](double f) { work.done(1 + f, 2); });
             }))
             return;
     } catch (const storage::StorageError& error) {
@@ -475,7 +516,8 @@ void MainWindow::importTextCommand(const QString& path) {
                 file.Close();
                 if (!anyField) return;
                 work.done(1, 2);
-                clear = prepare.fromCodes(accumulated, [&](double f) { work.done(1 + f, 2); });
+                clear = prepare.fromCodes(accumulated, CodePageCharacters(),
+                                          [&](double f) { work.done(1 + f, 2); });
             }))
             return;
     } catch (const storage::StorageError& error) {

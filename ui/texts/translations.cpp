@@ -9,7 +9,8 @@ namespace {
 
 // Qt texts that Qt's Swedish translation of this Qt version leaves in English:
 // the standard buttons (their texts moved to another context than the one
-// the translation knows) and parts of the file dialog.
+// the translation knows), parts of the file dialog and the context menu of
+// text edits.
 class MissingTexts : public QTranslator {
 public:
     using QTranslator::QTranslator;
@@ -65,6 +66,14 @@ public:
             {"QAbstractFileIconProvider|Drive", "Enhet"},
             {"QAbstractFileIconProvider|File", "Fil"},
             {"QAbstractFileIconProvider|%1 File", "%1-fil"},
+            // The context menu of the text boxes, as Qt's plain text edit has it.
+            {"QWidgetTextControl|&Undo", "&Ångra"},
+            {"QWidgetTextControl|&Redo", "&Gör om"},
+            {"QWidgetTextControl|Cu&t", "Klipp &ut"},
+            {"QWidgetTextControl|&Copy", "&Kopiera"},
+            {"QWidgetTextControl|&Paste", "Klistra &in"},
+            {"QWidgetTextControl|Delete", "Ta bort"},
+            {"QWidgetTextControl|Select All", "Markera allt"},
         };
         return kTexts.value(QString::fromLatin1(context) + u'|' + QString::fromUtf8(sourceText));
     }

@@ -5,11 +5,15 @@
 #include "storage/files.h"
 #include "tests/support/main_window_fixture.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -62,7 +66,23 @@ TEST_F(CommandsTest, WhileACommandRunsNoOtherCommandStartsAndTheBoxesTakeNoInput
             window->findChild<QAction*>(QString::fromLatin1(item))->trigger();
         window->openCipherPath(QStringLiteral("/nonexistent.crp"));
         window->close();
+        // Nor do the ways in that no event filter holds back: accessibility
+        // tools, input methods and text dropped on a box.
+        for (CodeTextBox* box : {clear(), cipher()}) {
+            EXPECT_TRUE(box->isReadOnly());
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+            accessible->editableTextInterface()->insertText(0, QStringLiteral("x"));
+            accessible->editableTextInterface()->replaceText(0, 1, QStringLiteral("y"));
+            QInputMethodEvent commit;
+            commit.setCommitString(QStringLiteral("z"));
+            QApplication::sendEvent(box, &commit);
+            QMimeData dropped;
+            dropped.setText(QStringLiteral("w"));
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+            QApplication::sendEvent(box->viewport(), &drop);
+        }
         EXPECT_EQ(clear()->text(), "abc");
+        EXPECT_TRUE(cipher()->text().isEmpty());
         return false;
     };
     press("KKnapKryptera");
@@ -76,6 +96,8 @@ TEST_F(CommandsTest, WhileACommandRunsNoOtherCommandStartsAndTheBoxesTakeNoInput
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(cipher()->text(), "\n153\n154,5\n156");
     EXPECT_TRUE(clear()->text().isEmpty());
+    EXPECT_FALSE(clear()->isReadOnly());
+    EXPECT_FALSE(cipher()->isReadOnly());
 
     // Afterwards everything works again.
     dialogs.onProgress = nullptr;
@@ -145,6 +167,13 @@ TEST_F(CommandsTest, ControlCharactersInMessagesAreNamedInWords) {
         QStringLiteral("tecknet styrtecken (kod 133) (U+0085) på rad 1 finns inte")))
         << dialogs.messages[1].text.toStdString();
     EXPECT_EQ(clear()->text(), QStringLiteral("a") + QChar(0x85));
+
+    // A surrogate without its partner is named as itself.
+    clear()->setText(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
+    press("KKnapKryptera");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_TRUE(dialogs.messages[2].text.contains(QStringLiteral("(U+D800) på rad 1")))
+        << dialogs.messages[2].text.toStdString();
 }
 
 // Runs in a child process of its own (a death test re-runs the test program):

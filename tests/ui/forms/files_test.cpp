@@ -3,7 +3,7 @@
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
 #include "ui/platform/nativepath.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

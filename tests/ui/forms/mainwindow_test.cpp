@@ -1,8 +1,9 @@
 #include "tests/support/main_window_fixture.h"
 #include "ui/forms/mainwindow.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -51,6 +52,25 @@ TEST_F(MainWindowTest, StartsEmptyWithTheFocusInTheClearTextBox) {
     EXPECT_TRUE(cipher()->text().isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), clear());
     EXPECT_NE(window->findChild<QObject*>(QStringLiteral("Dialogöppna")), nullptr);
+}
+
+// Screen readers name each box after the label above it.
+TEST_F(MainWindowTest, TheBoxesAreNamedByTheirLabels) {
+    const struct {
+        ui::CodeTextBox* box;
+        const char* label;
+        const char* name;
+    } kBoxes[] = {{clear(), "EtikSkrivin1", "Skriv in den text som ska krypteras"},
+                  {cipher(), "EtikKrypterad", "Texten krypterad"}};
+    for (const auto& expected : kBoxes) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(expected.box);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(expected.name));
+        EXPECT_EQ(child<QLabel>(expected.label)->buddy(), expected.box);
+        const auto labels = accessible->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1);
+        EXPECT_EQ(labels[0].first->object(), child<QLabel>(expected.label));
+    }
 }
 
 TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {

@@ -7,7 +7,7 @@
 #include "ui/forms/mainwindow.h"
 #include "ui/forms/startup.h"
 #include "ui/platform/nativepath.h"
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QDropEvent>

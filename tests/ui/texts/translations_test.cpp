@@ -31,6 +31,12 @@ TEST(SwedishTranslations, QtsOwnDialogTextsAreSwedish) {
     EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "Avbryt");
     EXPECT_EQ(buttons.button(QDialogButtonBox::Open)->text(), "Öppna");
 
+    // The context menu of a text box, with its underlined letters.
+    EXPECT_EQ(tr("QWidgetTextControl", "&Undo"), "&Ångra");
+    EXPECT_EQ(tr("QWidgetTextControl", "Cu&t"), "Klipp &ut");
+    EXPECT_EQ(tr("QWidgetTextControl", "&Paste"), "Klistra &in");
+    EXPECT_EQ(tr("QWidgetTextControl", "Select All"), "Markera allt");
+
     // The file dialog's list: the computer at its top and the type of a folder.
     QFileSystemModel model;
     EXPECT_EQ(model.myComputer().toString(), "Dator");

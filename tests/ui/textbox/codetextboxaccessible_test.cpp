@@ -3,8 +3,8 @@
 // events that tell of changes.
 
 #include "tests/support/textbox_fixture.h"
-#include "ui/textbox/textbox.h"
-#include "ui/textbox/textbox_accessible.h"
+#include "ui/textbox/codetextbox.h"
+#include "ui/textbox/codetextboxaccessible.h"
 
 #include <QAccessible>
 #include <QScrollBar>
@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace tolvana::ui {
@@ -327,6 +329,76 @@ TEST_P(AccessibleTextBoxTest, NewTextIsOneUpdateAndEditsAreReportedAsShown) {
     EXPECT_EQ(selected->selectionEnd, 3);
     EXPECT_EQ(selected->position, 3);
     EXPECT_EQ(box->selectedText(), QStringLiteral("\x01") + QStringLiteral("y"));
+}
+
+
+// Every move of the caret is told of, also one that selects: a screen reader
+// follows the caret by these.
+TEST_P(AccessibleTextBoxTest, EveryCaretMoveIsToldOf) {
+    box->setText(QStringLiteral("ett två") + br() + QStringLiteral("tre fyra"));
+    listen();
+    const std::vector<std::pair<const char*, std::function<void()>>> moves = {
+        {"Right", [this] { key(Qt::Key_Right); }},
+        {"Shift+Right", [this] { key(Qt::Key_Right, Qt::ShiftModifier); }},
+        {"Ctrl+Right", [this] { key(Qt::Key_Right, Qt::ControlModifier); }},
+        {"Ctrl+Shift+Right", [this] { key(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier); }},
+        {"Down", [this] { key(Qt::Key_Down); }},
+        {"Shift+Up", [this] { key(Qt::Key_Up, Qt::ShiftModifier); }},
+        {"Home", [this] { key(Qt::Key_Home); }},
+        {"Shift+End", [this] { key(Qt::Key_End, Qt::ShiftModifier); }},
+        {"PgDn", [this] { key(Qt::Key_PageDown); }},
+        {"Ctrl+A", [this] { key(Qt::Key_A, Qt::ControlModifier); }},
+        {"click", [this] {
+             QTest::mouseClick(box->viewport(), Qt::LeftButton, {},
+                               box->characterRect(2).center().toPoint());
+         }},
+        {"double click", [this] {
+             QTest::mouseDClick(box->viewport(), Qt::LeftButton, {},
+                                box->characterRect(5).center().toPoint());
+         }},
+        {"typing", [this] { Type(box.get(), QStringLiteral("x")); }},
+        {"a tool", [this] { text->setCursorPosition(1); }},
+    };
+    for (const auto& [name, move] : moves) {
+        HeardEvents().clear();
+        const qsizetype before = box->cursorPosition();
+        move();
+        ASSERT_NE(box->cursorPosition(), before) << name;
+        const Heard* moved = last(QAccessible::TextCaretMoved);
+        ASSERT_NE(moved, nullptr) << name;
+        EXPECT_EQ(moved->position, text->cursorPosition()) << name;
+    }
+}
+
+// A tool that inserts Unicode control pictures gets the control characters
+// they stand for, as the box shows control characters so.
+TEST_P(AccessibleTextBoxTest, AnInsertedControlPictureBecomesItsControlCharacter) {
+    box->setText(QStringLiteral("ab"));
+    editable->insertText(1, QStringLiteral("\u2400\u2401\u241B\u2421"));
+    EXPECT_EQ(box->text(), QStringLiteral("a") + QChar(0) + QChar(1) + QChar(0x1B) + QChar(0x7F) +
+                               QStringLiteral("b"));
+    EXPECT_EQ(all(), QStringLiteral("a\u2400\u2401\u241B\u2421b"));
+    editable->replaceText(0, 1, QStringLiteral("\u2409"));
+    EXPECT_EQ(box->text().left(1), QStringLiteral("\t"));
+}
+
+// A read-only box takes no edit from a tool; its state says so.
+TEST_P(AccessibleTextBoxTest, AReadOnlyBoxRefusesEveryEdit) {
+    box->setText(QStringLiteral("fast"));
+    listen();
+    box->setReadOnly(true);
+    const Heard* changed = last(QAccessible::StateChanged);
+    EXPECT_NE(changed, nullptr);
+    editable->insertText(0, QStringLiteral("x"));
+    editable->deleteText(0, 2);
+    editable->replaceText(0, 4, QStringLiteral("ny"));
+    EXPECT_EQ(box->text(), QStringLiteral("fast"));
+    EXPECT_TRUE(textChanges().empty());
+    EXPECT_TRUE(iface->state().readOnly);
+    EXPECT_FALSE(iface->state().editable);
+    box->setReadOnly(false);
+    editable->insertText(4, QStringLiteral("!"));
+    EXPECT_EQ(box->text(), QStringLiteral("fast!"));
 }
 
 // In a CR LF box a CR and an LF that come together make a line break; what is

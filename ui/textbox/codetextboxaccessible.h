@@ -11,7 +11,8 @@
 // "next character" moves as the caret does, and no piece of text a reader
 // asks for holds a half of a line break. Text a tool inserts reads back the
 // same way: "\n" becomes the box's own line break, a picture becomes its
-// control character.
+// control character. A read-only box takes no edit. The interface uses the
+// box's public face alone.
 
 #include <QAccessibleWidget>
 

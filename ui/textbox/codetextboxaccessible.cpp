@@ -1,6 +1,6 @@
-#include "ui/textbox/textbox_accessible.h"
+#include "ui/textbox/codetextboxaccessible.h"
 
-#include "ui/textbox/textbox.h"
+#include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -120,14 +120,14 @@ QString CodeTextBoxAccessible::text(QAccessible::Text t) const {
 // ---------------------------------------------------------------------------
 // Caret and selection
 
-int CodeTextBoxAccessible::cursorPosition() const { return offsetOf(box()->caret_); }
+int CodeTextBoxAccessible::cursorPosition() const { return offsetOf(box()->cursorPosition()); }
 
 void CodeTextBoxAccessible::setCursorPosition(int position) {
     box()->setCursorPosition(positionOf(position));
 }
 
 int CodeTextBoxAccessible::selectionCount() const {
-    return box()->caret_ != box()->anchor_ ? 1 : 0;
+    return box()->selectionStart() != box()->selectionEnd() ? 1 : 0;
 }
 
 void CodeTextBoxAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {
@@ -143,14 +143,12 @@ void CodeTextBoxAccessible::addSelection(int startOffset, int endOffset) {
 }
 
 void CodeTextBoxAccessible::removeSelection(int selectionIndex) {
-    if (selectionIndex == 0) box()->moveCaret(box()->caret_, false);
+    if (selectionIndex == 0) box()->setCursorPosition(box()->cursorPosition());
 }
 
 void CodeTextBoxAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex != 0) return;
-    CodeTextBox* b = box();
-    b->anchor_ = positionOf(startOffset);
-    b->moveCaret(positionOf(endOffset), true);
+    box()->setSelection(positionOf(startOffset), positionOf(endOffset));
 }
 
 // ---------------------------------------------------------------------------
@@ -177,8 +175,7 @@ QString CodeTextBoxAccessible::aroundOffset(int offset, int* startOffset, int* e
     const CodeTextBox* b = box();
     const qsizetype line = b->lineOf(positionOf(offset));
     const qsizetype from = b->lineStart(std::max<qsizetype>(0, line - 1));
-    const qsizetype to =
-        line + 2 < b->lineCount() ? b->lineStart(line + 2) : b->content_.text.size();
+    const qsizetype to = line + 2 < b->lineCount() ? b->lineStart(line + 2) : b->text().size();
     const int shift = offsetOf(from);
     const Window window(b->shownText(from, to));
     QString found = ask(window, offset - shift, startOffset, endOffset);
@@ -237,7 +234,7 @@ QString CodeTextBoxAccessible::attributes(int offset, int* startOffset, int* end
 
 QRect CodeTextBoxAccessible::characterRect(int offset) const {
     const CodeTextBox* b = box();
-    const QRectF cell = b->characterCell(positionOf(offset));
+    const QRectF cell = b->characterRect(positionOf(offset));
     const QPoint topLeft = b->viewport()->mapToGlobal(cell.topLeft().toPoint());
     return QRect(topLeft, cell.size().toSize());
 }
@@ -257,8 +254,9 @@ void CodeTextBoxAccessible::scrollToSubstring(int startIndex, int endIndex) {
 }
 
 // ---------------------------------------------------------------------------
-// Editing, as the box edits: undoable, and a line break of any kind becomes
-// the box's own.
+// Editing, as the box edits: undoable, never while the box is read-only, a
+// line break of any kind becomes the box's own and a control picture the
+// control character it stands for.
 
 void CodeTextBoxAccessible::deleteText(int startOffset, int endOffset) {
     replaceText(startOffset, endOffset, QString());
@@ -270,10 +268,11 @@ void CodeTextBoxAccessible::insertText(int offset, const QString& text) {
 
 void CodeTextBoxAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
     CodeTextBox* b = box();
+    if (b->isReadOnly()) return;
     const qsizetype from = positionOf(std::min(startOffset, endOffset));
     const qsizetype to = positionOf(std::max(startOffset, endOffset));
     try {
-        b->replace(from, to, b->pasted(text));
+        b->replaceText(from, to, b->fromShown(text));
     } catch (const std::bad_alloc&) {
         // The text stays as it was; there is no room for more.
         QApplication::beep();
