@@ -30,4 +30,7 @@ int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& ar
 // Whether RunTool can hold the tool to an address space.
 bool CanLimitAddressSpace();
 
+// Whether file names and arguments are bytes that need not be UTF-8.
+bool NamesAreBytes();
+
 } // namespace tolvana::testing

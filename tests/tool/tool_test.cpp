@@ -114,8 +114,9 @@ TEST_F(CipherTool, FileNamesWithLettersBeyondAscii) {
     EXPECT_EQ(run({"dekryptera", cipher}).out, kClear);
 
     const Result missing = run({"dekryptera", "saknas \xC3\xA4.crp"});
-    EXPECT_EQ(missing.err,
-              "tolvana-cipher: saknas \xC3\xA4.crp: kan inte läsas: filen eller mappen finns inte\n");
+    EXPECT_EQ(
+        missing.err,
+        "tolvana-cipher: saknas \xC3\xA4.crp: kan inte läsas: filen eller mappen finns inte\n");
 }
 
 TEST_F(CipherTool, CrpFilesAreOneQuotedFieldLine) {
@@ -184,9 +185,13 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err,
               "tolvana-cipher: saknas.crp: kan inte läsas: filen eller mappen finns inte\n");
-    // A name that is not UTF-8 is shown with its odd byte visible.
-    EXPECT_EQ(run({"dekryptera", "s\xE5knas.crp"}).err,
-              "tolvana-cipher: s\\xE5knas.crp: kan inte läsas: filen eller mappen finns inte\n");
+    // A name that is not UTF-8 is shown with its odd byte visible, where
+    // names are bytes (on Windows they are UTF-16, and never so).
+    if (tolvana::testing::NamesAreBytes()) {
+        EXPECT_EQ(
+            run({"dekryptera", "s\xE5knas.crp"}).err,
+            "tolvana-cipher: s\\xE5knas.crp: kan inte läsas: filen eller mappen finns inte\n");
+    }
 }
 
 // Large cipher texts are decoded in two halves at once; the result and the
