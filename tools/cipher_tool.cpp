@@ -5,6 +5,7 @@
 #include "messages/messages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
+#include "storage/limits.h"
 #include "storage/textfile.h"
 #include "tools/platform.h"
 
@@ -27,10 +28,14 @@ namespace {
 
 const char* const kProgram = "tolvana-cipher";
 
-// The most a command reads. Kryptera's result is about six bytes for each
-// character, all of it held in memory before it is written.
+// The most a command reads. These are larger than the window's limits on
+// purpose: the tool fills no text box, whose memory per character sets those,
+// and writes the cipher text a piece at a time as it is made. Whatever file
+// the window and the web page read, the tool reads too.
 constexpr std::uint64_t kMaxClearBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxCipherBytes = std::uint64_t{1} << 30;
+static_assert(kMaxClearBytes >= storage::kMaxTextFileBytes &&
+              kMaxCipherBytes >= storage::kMaxCipherFileBytes);
 
 const char* const kHelp =
     R"(Användning: tolvana-cipher kryptera   [FLAGGOR] [INFIL] [-o UTFIL]

@@ -13,8 +13,8 @@
 #include "cipher/cipher.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
+#include "storage/limits.h"
 #include "storage/textfile.h"
-#include "ui/forms/limits.h"
 #include "web/platform_web.h"
 #include "web/words.h"
 
@@ -186,7 +186,7 @@ int tv_save(std::size_t size, int utf16) {
 // ".crp" file (`text` 0) or a text file (`text` 1). The size is checked before
 // the page reads any of the file.
 int tv_check_file(int text, double size) {
-    const std::uint64_t maximum = text ? ui::kMaxTextFileBytes : ui::kMaxCipherFileBytes;
+    const std::uint64_t maximum = text ? storage::kMaxTextFileBytes : storage::kMaxCipherFileBytes;
     const auto bytes = static_cast<std::uint64_t>(size);
     if (bytes <= maximum) return kDone;
     return Result(FileTooLarge(name, bytes, maximum), kRefused);
