@@ -5,7 +5,9 @@
 
 #include "cipher/hugepages.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,6 +33,7 @@ Reason ReasonOf(int error) {
     case ENOENT:
     case ENOTDIR: return Reason::NotFound;
     case EISDIR: return Reason::IsFolder;
+    case EPIPE: return Reason::ReceiverClosed;
     default: return Reason::Other;
     }
 }
@@ -322,6 +325,43 @@ std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::siz
         if (n >= 0) return static_cast<std::size_t>(n);
         if (errno != EINTR) throw SystemError(Kind::ReadFailed, path, errno);
     }
+}
+
+std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
+    // What a file has left to read says how much room to make, and whether it
+    // is too large before any of it is read.
+    std::uint64_t left = 0;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw SystemError(Kind::ReadFailed, name, errno);
+    if (S_ISREG(st.st_mode)) {
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        if (at >= 0 && at < st.st_size) left = static_cast<std::uint64_t>(st.st_size - at);
+    }
+    if (left > maximum) throw StorageError::TooLarge(name, left, maximum);
+
+    // One byte more than the maximum tells a stream that is too long.
+    const std::uint64_t most = std::min<std::uint64_t>(maximum, SIZE_MAX - 1) + 1;
+    const auto room = [most](std::uint64_t wanted) {
+        return static_cast<std::size_t>(std::min(most, wanted));
+    };
+    std::string bytes;
+    bytes.resize(room(std::max<std::uint64_t>(left + 1, std::uint64_t{1} << 20)));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(room(std::uint64_t{2} * bytes.size()));
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw SystemError(Kind::ReadFailed, name, errno);
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+        if (used > maximum) throw StorageError::TooLarge(name, used, maximum);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+void WriteStream(int fd, std::string_view bytes, const std::string& name) {
+    if (const int error = WriteAll(fd, bytes)) throw SystemError(Kind::WriteFailed, name, error);
 }
 
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {

@@ -13,9 +13,11 @@
 #endif
 #include <windows.h>
 
+#include <io.h>
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <utility>
 
@@ -42,6 +44,8 @@ Reason ReasonOf(DWORD error) {
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
     case ERROR_DIRECTORY: return Reason::NotFound;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA: return Reason::ReceiverClosed;
     default: return Reason::Other;
     }
 }
@@ -300,6 +304,14 @@ void CheckWritable(const std::wstring& target, DWORD attributes, const std::stri
     CheckDiskFile(Native(probe), Kind::CannotOpen, path);
 }
 
+// The handle of a C runtime file descriptor, which stays the descriptor's.
+HANDLE StreamHandle(int fd, Kind kind, const std::string& name) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr)
+        throw SystemError(kind, name, ERROR_INVALID_HANDLE);
+    return handle;
+}
+
 } // namespace
 
 void CloseQuietly(Handle handle) noexcept { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
@@ -342,6 +354,49 @@ std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::siz
     if (!::ReadFile(Native(file), buffer, ask, &got, nullptr))
         throw SystemError(Kind::ReadFailed, path, ::GetLastError());
     return got;
+}
+
+std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
+    const HANDLE handle = StreamHandle(fd, Kind::ReadFailed, name);
+    // What a file has left to read says how much room to make, and whether it
+    // is too large before any of it is read.
+    std::uint64_t left = 0;
+    LARGE_INTEGER size{}, at{};
+    if (::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileSizeEx(handle, &size) &&
+        ::SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) &&
+        at.QuadPart < size.QuadPart)
+        left = static_cast<std::uint64_t>(size.QuadPart - at.QuadPart);
+    if (left > maximum) throw StorageError::TooLarge(name, left, maximum);
+
+    // One byte more than the maximum tells a stream that is too long.
+    const std::uint64_t most = std::min<std::uint64_t>(maximum, SIZE_MAX - 1) + 1;
+    const auto room = [most](std::uint64_t wanted) {
+        return static_cast<std::size_t>(std::min(most, wanted));
+    };
+    std::string bytes;
+    bytes.resize(room(std::max<std::uint64_t>(left + 1, std::uint64_t{1} << 20)));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(room(std::uint64_t{2} * bytes.size()));
+        DWORD got = 0;
+        const auto ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - used, 1u << 30));
+        if (!::ReadFile(handle, bytes.data() + used, ask, &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_BROKEN_PIPE) break; // the writing end is closed: the end
+            throw SystemError(Kind::ReadFailed, name, error);
+        }
+        if (got == 0) break;
+        used += got;
+        if (used > maximum) throw StorageError::TooLarge(name, used, maximum);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+void WriteStream(int fd, std::string_view bytes, const std::string& name) {
+    const HANDLE handle = StreamHandle(fd, Kind::WriteFailed, name);
+    if (const DWORD error = WriteAll(handle, bytes))
+        throw SystemError(Kind::WriteFailed, name, error);
 }
 
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {

@@ -189,6 +189,19 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
               "tolvana-cipher: s\\xE5knas.crp: kan inte läsas: filen eller mappen finns inte\n");
 }
 
+// Standard output that cannot take the result: the tool says why, in the
+// catalogue's words, and fails. Where the system has a full device.
+TEST_F(CipherTool, StandardOutputThatFailsIsReported) {
+    const fs::path full = "/dev/full"; // not absolute on Windows, which has none
+    if (!full.is_absolute() || !fs::is_character_file(full)) GTEST_SKIP() << "no /dev/full";
+    WriteFile(dir / ".in", kClear);
+    fs::create_symlink(full, dir / ".out");
+    EXPECT_EQ(tolvana::testing::RunTool(dir, {"kryptera"}, "C"), 1);
+    fs::remove(dir / ".out");
+    EXPECT_EQ(ReadFile(dir / ".err"),
+              "tolvana-cipher: standard ut kan inte skrivas: disken är full\n");
+}
+
 // Large cipher texts are decoded in two halves at once; the result and the
 // line of an error must be those of the whole text.
 TEST_F(CipherTool, LargeTextsDecodeAsAWhole) {
