@@ -17,6 +17,8 @@ std::filesystem::path MakeTestFolder() {
 
 bool CanLimitAddressSpace() { return true; }
 
+bool NamesAreBytes() { return true; }
+
 int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
             const char* locale, std::uint64_t addressSpace) {
     const pid_t child = fork();

@@ -58,6 +58,8 @@ std::filesystem::path MakeTestFolder() {
 // address space as the test means it; the test runs on POSIX only.
 bool CanLimitAddressSpace() { return false; }
 
+bool NamesAreBytes() { return false; }
+
 int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
             const char* locale, std::uint64_t /*addressSpace*/) {
     // Read by the C runtime on Windows; under Wine it also chooses the locale
