@@ -185,10 +185,11 @@ TEST_F(CipherTool, ErrorsNameTheTokenAndLineAndLeaveNoOutput) {
     EXPECT_EQ(missing.err,
               "tolvana-cipher: saknas.crp: kan inte läsas: filen eller mappen finns inte\n");
     // A name that is not UTF-8 is shown with its odd byte visible.
-    if (tolvana::testing::NamesAreBytes())
+    if (tolvana::testing::NamesAreBytes()) {
         EXPECT_EQ(
             run({"dekryptera", "s\xE5knas.crp"}).err,
             "tolvana-cipher: s\\xE5knas.crp: kan inte läsas: filen eller mappen finns inte\n");
+    }
 }
 
 // Standard output that cannot take the result: the tool says why, in the
