@@ -2,12 +2,11 @@
 
 #include "storage/platform_posix.h"
 #include "storage/platform.h"
+#include "storage/platform_p.h"
 
 #include "cipher/hugepages.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -337,27 +336,13 @@ std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
         const off_t at = ::lseek(fd, 0, SEEK_CUR);
         if (at >= 0 && at < st.st_size) left = static_cast<std::uint64_t>(st.st_size - at);
     }
-    if (left > maximum) throw StorageError::TooLarge(name, left, maximum);
-
-    // One byte more than the maximum tells a stream that is too long.
-    const std::uint64_t most = std::min<std::uint64_t>(maximum, SIZE_MAX - 1) + 1;
-    const auto room = [most](std::uint64_t wanted) {
-        return static_cast<std::size_t>(std::min(most, wanted));
-    };
-    std::string bytes;
-    bytes.resize(room(std::max<std::uint64_t>(left + 1, std::uint64_t{1} << 20)));
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(room(std::uint64_t{2} * bytes.size()));
-        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw SystemError(Kind::ReadFailed, name, errno);
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
-        if (used > maximum) throw StorageError::TooLarge(name, used, maximum);
-    }
-    bytes.resize(used);
-    return bytes;
+    return detail::ReadToEnd(left, maximum, name, [&](char* buffer, std::size_t room) {
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, room);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno != EINTR) throw SystemError(Kind::ReadFailed, name, errno);
+        }
+    });
 }
 
 void WriteStream(int fd, std::string_view bytes, const std::string& name) {

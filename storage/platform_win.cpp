@@ -7,6 +7,7 @@
 // '/' and '\' separate folders.
 
 #include "storage/platform.h"
+#include "storage/platform_p.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -17,7 +18,6 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <random>
 #include <utility>
 
@@ -366,31 +366,14 @@ std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
         ::SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) &&
         at.QuadPart < size.QuadPart)
         left = static_cast<std::uint64_t>(size.QuadPart - at.QuadPart);
-    if (left > maximum) throw StorageError::TooLarge(name, left, maximum);
-
-    // One byte more than the maximum tells a stream that is too long.
-    const std::uint64_t most = std::min<std::uint64_t>(maximum, SIZE_MAX - 1) + 1;
-    const auto room = [most](std::uint64_t wanted) {
-        return static_cast<std::size_t>(std::min(most, wanted));
-    };
-    std::string bytes;
-    bytes.resize(room(std::max<std::uint64_t>(left + 1, std::uint64_t{1} << 20)));
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(room(std::uint64_t{2} * bytes.size()));
+    return detail::ReadToEnd(left, maximum, name, [&](char* buffer, std::size_t room) {
         DWORD got = 0;
-        const auto ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - used, 1u << 30));
-        if (!::ReadFile(handle, bytes.data() + used, ask, &got, nullptr)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_BROKEN_PIPE) break; // the writing end is closed: the end
-            throw SystemError(Kind::ReadFailed, name, error);
-        }
-        if (got == 0) break;
-        used += got;
-        if (used > maximum) throw StorageError::TooLarge(name, used, maximum);
-    }
-    bytes.resize(used);
-    return bytes;
+        const auto ask = static_cast<DWORD>(std::min<std::size_t>(room, DWORD{1} << 30));
+        if (::ReadFile(handle, buffer, ask, &got, nullptr)) return std::size_t{got};
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE) return std::size_t{0}; // the writing end is closed
+        throw SystemError(Kind::ReadFailed, name, error);
+    });
 }
 
 void WriteStream(int fd, std::string_view bytes, const std::string& name) {
