@@ -1,8 +1,9 @@
 #pragma once
 
-// The file system as the file layer needs it: every call that reaches the
-// operating system's files goes through the functions below, and everything
-// else in storage/ is the same on every platform.
+// The file system as the file layer needs it, and the standard streams as
+// tolvana-cipher needs them: every call that reaches the operating system's
+// files and streams goes through the functions below, and everything else in
+// storage/ is the same on every platform.
 //
 // There is one implementation per platform, each in a file of its own:
 // platform_posix.cpp (Linux and other POSIX systems) and platform_win.cpp
