@@ -22,6 +22,7 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
                "ersattes";
     case Reason::FolderNotWritable:
         return "mappen kan inte skrivas i, så filen kan inte ersättas på ett säkert sätt";
+    case Reason::ReceiverClosed: return "mottagaren har stängt";
     case Reason::None:
     case Reason::Other: break;
     }

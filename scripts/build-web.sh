@@ -3,6 +3,7 @@
 # else, no server and no network. The cipher (cipher/) and the reading of
 # ".crp" and text files (storage/) are compiled to WebAssembly with Debian's
 # emscripten and put into the page with its HTML, style and scripts (web/).
+# Its messages are the program's catalogue (messages/).
 #
 # As root on Debian 12 it installs emscripten when it is missing.
 # TOLVANA_WEB_BUILD sets another build folder.
@@ -33,6 +34,8 @@ for file in cipher/*.cpp; do
     ((skip)) || sources+=("$file")
 done
 for file in "${STORAGE[@]}"; do sources+=("storage/$file"); done
+# The program's messages, all of them: the page says what the window says.
+sources+=(messages/*.cpp)
 sources+=(web/platform_web.cpp web/words.cpp web/binding.cpp)
 echo "build-web: ${sources[*]}"
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// The file system as the file layer needs it: every call that reaches the
-// operating system's files goes through the functions below, and everything
-// else in storage/ is the same on every platform.
+// The file system as the file layer needs it, and the standard streams as
+// tolvana-cipher needs them: every call that reaches the operating system's
+// files and streams goes through the functions below, and everything else in
+// storage/ is the same on every platform.
 //
 // There is one implementation per platform, each in a file of its own:
 // platform_posix.cpp (Linux and other POSIX systems) and platform_win.cpp
@@ -30,6 +31,8 @@
 //     a file the user may write that is not replaced because its owner could
 //     not be kept, or because no file can be made in its folder:
 //     OwnerNotKept, FolderNotWritable (see BeginReplacement);
+//     a write to a pipe whose reader has gone (EPIPE / ERROR_BROKEN_PIPE,
+//     ERROR_NO_DATA): ReceiverClosed;
 //     anything else: Other, with the native code.
 // - No function blocks on a named pipe or a device: such paths are refused as
 //   NotRegularFile.
@@ -123,6 +126,28 @@ File OpenForReading(const std::string& path, std::uint64_t maximum, std::uint64_
 // Reads up to `room` bytes of `file` into `buffer`: the count read, 0 at the
 // end. Throws Kind ReadFailed, naming `path`.
 std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::size_t room);
+
+// ---- Streams: standard input, output and error ----
+//
+// A stream is named by its C runtime file descriptor (0, 1 and 2 are standard
+// input, output and error), which stays open: these functions neither open
+// nor close it. On Windows they read and write the descriptor's own handle,
+// so bytes pass unchanged whatever the descriptor's mode. A stream may be a
+// pipe, a terminal or a file; `name` names it in the errors thrown.
+
+// Reads the stream `fd` from where it stands to its end.
+//
+// More than `maximum` bytes throws StorageError::TooLarge(name, the bytes
+// found, maximum): at once, before anything is read, for a file whose size
+// says so, and otherwise as soon as the bytes read pass `maximum`. Memory for
+// more than `maximum` + 1 bytes is never asked for. Throws Kind ReadFailed when
+// a read fails.
+std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name);
+
+// Writes all of `bytes` to the stream `fd`, going on after short writes.
+// Throws Kind WriteFailed, with ReceiverClosed for a pipe that nobody reads
+// any more (where the process is not ended by SIGPIPE first).
+void WriteStream(int fd, std::string_view bytes, const std::string& name);
 
 // ---- Replacing a file as a whole ----
 

@@ -2,6 +2,7 @@
 
 #include "storage/platform_posix.h"
 #include "storage/platform.h"
+#include "storage/platform_p.h"
 
 #include "cipher/hugepages.h"
 
@@ -31,6 +32,7 @@ Reason ReasonOf(int error) {
     case ENOENT:
     case ENOTDIR: return Reason::NotFound;
     case EISDIR: return Reason::IsFolder;
+    case EPIPE: return Reason::ReceiverClosed;
     default: return Reason::Other;
     }
 }
@@ -322,6 +324,29 @@ std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::siz
         if (n >= 0) return static_cast<std::size_t>(n);
         if (errno != EINTR) throw SystemError(Kind::ReadFailed, path, errno);
     }
+}
+
+std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
+    // What a file has left to read says how much room to make, and whether it
+    // is too large before any of it is read.
+    std::uint64_t left = 0;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw SystemError(Kind::ReadFailed, name, errno);
+    if (S_ISREG(st.st_mode)) {
+        const off_t at = ::lseek(fd, 0, SEEK_CUR);
+        if (at >= 0 && at < st.st_size) left = static_cast<std::uint64_t>(st.st_size - at);
+    }
+    return detail::ReadToEnd(left, maximum, name, [&](char* buffer, std::size_t room) {
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, room);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno != EINTR) throw SystemError(Kind::ReadFailed, name, errno);
+        }
+    });
+}
+
+void WriteStream(int fd, std::string_view bytes, const std::string& name) {
+    if (const int error = WriteAll(fd, bytes)) throw SystemError(Kind::WriteFailed, name, error);
 }
 
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {

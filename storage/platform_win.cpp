@@ -7,12 +7,14 @@
 // '/' and '\' separate folders.
 
 #include "storage/platform.h"
+#include "storage/platform_p.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
+#include <io.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -42,6 +44,8 @@ Reason ReasonOf(DWORD error) {
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
     case ERROR_DIRECTORY: return Reason::NotFound;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA: return Reason::ReceiverClosed;
     default: return Reason::Other;
     }
 }
@@ -300,6 +304,14 @@ void CheckWritable(const std::wstring& target, DWORD attributes, const std::stri
     CheckDiskFile(Native(probe), Kind::CannotOpen, path);
 }
 
+// The handle of a C runtime file descriptor, which stays the descriptor's.
+HANDLE StreamHandle(int fd, Kind kind, const std::string& name) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr)
+        throw SystemError(kind, name, ERROR_INVALID_HANDLE);
+    return handle;
+}
+
 } // namespace
 
 void CloseQuietly(Handle handle) noexcept { ::CloseHandle(reinterpret_cast<HANDLE>(handle)); }
@@ -342,6 +354,32 @@ std::size_t ReadSome(File& file, const std::string& path, char* buffer, std::siz
     if (!::ReadFile(Native(file), buffer, ask, &got, nullptr))
         throw SystemError(Kind::ReadFailed, path, ::GetLastError());
     return got;
+}
+
+std::string ReadStream(int fd, std::uint64_t maximum, const std::string& name) {
+    const HANDLE handle = StreamHandle(fd, Kind::ReadFailed, name);
+    // What a file has left to read says how much room to make, and whether it
+    // is too large before any of it is read.
+    std::uint64_t left = 0;
+    LARGE_INTEGER size{}, at{};
+    if (::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileSizeEx(handle, &size) &&
+        ::SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) &&
+        at.QuadPart < size.QuadPart)
+        left = static_cast<std::uint64_t>(size.QuadPart - at.QuadPart);
+    return detail::ReadToEnd(left, maximum, name, [&](char* buffer, std::size_t room) {
+        DWORD got = 0;
+        const auto ask = static_cast<DWORD>(std::min<std::size_t>(room, DWORD{1} << 30));
+        if (::ReadFile(handle, buffer, ask, &got, nullptr)) return std::size_t{got};
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_BROKEN_PIPE) return std::size_t{0}; // the writing end is closed
+        throw SystemError(Kind::ReadFailed, name, error);
+    });
+}
+
+void WriteStream(int fd, std::string_view bytes, const std::string& name) {
+    const HANDLE handle = StreamHandle(fd, Kind::WriteFailed, name);
+    if (const DWORD error = WriteAll(handle, bytes))
+        throw SystemError(Kind::WriteFailed, name, error);
 }
 
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions) {

@@ -31,6 +31,7 @@ const char* ReasonText(Reason reason) {
     case Reason::NotRegularFile: return "not a regular file";
     case Reason::OwnerNotKept: return "the owner could not be kept";
     case Reason::FolderNotWritable: return "the folder cannot be written";
+    case Reason::ReceiverClosed: return "the receiver has closed";
     case Reason::Other: return "system error";
     }
     return "system error";

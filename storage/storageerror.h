@@ -37,7 +37,8 @@ public:
         // folder may not be written, so no new version can be made beside it.
         OwnerNotKept,
         FolderNotWritable,
-        Other, // anything else; see systemCode()
+        ReceiverClosed, // a write to a pipe whose reading end has been closed
+        Other,          // anything else; see systemCode()
     };
 
     StorageError(Kind kind, std::string path, Reason reason, std::int64_t systemCode = 0);

@@ -5,12 +5,13 @@
 #include "messages/messages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
+#include "storage/limits.h"
+#include "storage/platform.h"
 #include "storage/textfile.h"
 #include "tools/platform.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -27,10 +28,14 @@ namespace {
 
 const char* const kProgram = "tolvana-cipher";
 
-// The most a command reads. Kryptera's result is about six bytes for each
-// character, all of it held in memory before it is written.
+// The most a command reads. These are larger than the window's limits on
+// purpose: the tool fills no text box, whose memory per character sets those,
+// and writes the cipher text a piece at a time as it is made. Whatever file
+// the window and the web page read, the tool reads too.
 constexpr std::uint64_t kMaxClearBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxCipherBytes = std::uint64_t{1} << 30;
+static_assert(kMaxClearBytes >= storage::kMaxTextFileBytes &&
+              kMaxCipherBytes >= storage::kMaxCipherFileBytes);
 
 const char* const kHelp =
     R"(Användning: tolvana-cipher kryptera   [FLAGGOR] [INFIL] [-o UTFIL]
@@ -247,24 +252,18 @@ void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
     out.resize(start + size);
 }
 
+// The names of the standard streams in messages.
+const std::string kStandardInput = "standard in";
+const std::string kStandardOutput = "standard ut";
+const std::string kStandardError = "standard fel";
+
 // A name for the input or output in messages.
-std::string NameOf(const std::string& file, const char* standard) {
+std::string NameOf(const std::string& file, const std::string& standard) {
     return IsStandard(file) ? standard : messages::ShownName(file);
 }
 
 // Why a file operation failed, in the program's words.
 std::string ReasonOf(const storage::StorageError& error) { return messages::StorageReason(error); }
-
-std::string SystemReason(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM: return messages::StorageReason(storage::StorageError::Reason::NoPermission, error);
-    case ENOSPC: return messages::StorageReason(storage::StorageError::Reason::DiskFull, error);
-    case EFBIG: return "för stor";
-    case EPIPE: return "mottagaren har stängt";
-    default: return "systemfel " + std::to_string(error);
-    }
-}
 
 // The input's bytes: a named file, mapped where it can be, or standard input.
 class Input {
@@ -279,11 +278,15 @@ public:
             }
             return;
         }
-        if (const int error = ReadAll(in, bytes_, maximum))
-            throw Failure{kFailed,
-                          "standard in kan inte läsas: " +
-                              (error == EFBIG ? "mer än " + std::to_string(maximum) + " byte"
-                                              : SystemReason(error))};
+        try {
+            bytes_ = storage::platform::ReadStream(in, maximum, kStandardInput);
+        } catch (const storage::StorageError& error) {
+            // A pipe's size is not known: only that it holds more than this.
+            throw Failure{kFailed, kStandardInput + " kan inte läsas: " +
+                                       (error.reason() == storage::StorageError::Reason::TooLarge
+                                            ? "mer än " + std::to_string(maximum) + " byte"
+                                            : ReasonOf(error))};
+        }
     }
 
     // The bytes, given up to the caller.
@@ -304,8 +307,11 @@ public:
 
     void write(std::string_view bytes) {
         if (!file_) {
-            if (const int error = WriteAll(fd_, bytes))
-                throw Failure{kFailed, "standard ut kan inte skrivas: " + SystemReason(error)};
+            try {
+                storage::platform::WriteStream(fd_, bytes, kStandardOutput);
+            } catch (const storage::StorageError& error) {
+                throw Failure{kFailed, kStandardOutput + " kan inte skrivas: " + ReasonOf(error)};
+            }
             return;
         }
         guarded([&] { file_->Write(bytes); });
@@ -336,7 +342,7 @@ private:
 // The clear text's codes from the bytes read, as -k and -i/-t say; they are
 // made in the bytes' memory.
 std::string ClearCodes(const Options& options, std::string bytes) {
-    const std::string name = NameOf(options.input, "standard in");
+    const std::string name = NameOf(options.input, kStandardInput);
     std::string codes;
     if (options.encoding == Encoding::CodePage) {
         codes = std::move(bytes);
@@ -666,7 +672,7 @@ std::optional<ClearPieces> DecryptFile(const std::string& path, OpenedCipher ope
 }
 
 void Decrypt(const Options& options, int in, int out) {
-    const std::string name = NameOf(options.input, "standard in");
+    const std::string name = NameOf(options.input, kStandardInput);
     const bool codePage = options.encoding == Encoding::CodePage;
     bool crp = options.cipherForm == CipherForm::Crp ||
                (options.cipherForm == CipherForm::Auto && EndsWith(options.input, ".crp"));
@@ -716,12 +722,25 @@ void Decrypt(const Options& options, int in, int out) {
     output.close();
 }
 
-// Writes the message in pieces, so that reporting needs no memory.
+// Writes the message in pieces, so that reporting needs no memory. Standard
+// error that cannot be written leaves nowhere to say so.
 void Report(int err, std::string_view message) {
-    WriteAll(err, kProgram);
-    WriteAll(err, ": ");
-    WriteAll(err, message);
-    WriteAll(err, "\n");
+    try {
+        const std::string_view pieces[] = {kProgram, ": ", message, "\n"};
+        for (std::string_view piece : pieces)
+            storage::platform::WriteStream(err, piece, kStandardError);
+    } catch (...) {
+    }
+}
+
+// Writes `text` to standard output: kOk, or kFailed when it cannot be written.
+int Print(int out, std::string_view text) {
+    try {
+        storage::platform::WriteStream(out, text, kStandardOutput);
+        return kOk;
+    } catch (const storage::StorageError&) {
+        return kFailed;
+    }
 }
 
 } // namespace
@@ -739,10 +758,8 @@ int Run(const std::vector<std::string>& arguments, int in, int out, int err, cha
             Report(err, failure->message);
             return failure->status;
         }
-        if (options.help) return WriteAll(out, kHelp) == 0 ? kOk : kFailed;
-        if (options.version)
-            return WriteAll(out, std::string(kProgram) + " " TOLVANA_VERSION "\n") == 0 ? kOk
-                                                                                        : kFailed;
+        if (options.help) return Print(out, kHelp);
+        if (options.version) return Print(out, std::string(kProgram) + " " TOLVANA_VERSION "\n");
         try {
             if (options.command == Command::Kryptera)
                 Encrypt(options, in, out, localeDecimal);
@@ -753,7 +770,7 @@ int Run(const std::vector<std::string>& arguments, int in, int out, int err, cha
             Report(err, failure.message);
             return failure.status;
         } catch (const storage::StorageError& error) {
-            Report(err, NameOf(options.input, "standard in") + ": " + ReasonOf(error));
+            Report(err, NameOf(options.input, kStandardInput) + ": " + ReasonOf(error));
             return kFailed;
         }
     } catch (const std::bad_alloc&) {

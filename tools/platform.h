@@ -1,14 +1,13 @@
 #pragma once
 
-// What the tool needs of the system: its command line in UTF-8, the standard
-// streams without any translation of line ends, and a second thread. One file
-// per platform: platform_posix.cpp and platform_win.cpp.
+// What the tool needs of the system beyond the file layer: its command line in
+// UTF-8, the standard streams without any translation of line ends, and a
+// second thread. One file per platform: platform_posix.cpp and
+// platform_win.cpp. Reading and writing, the standard streams' too, go
+// through storage/platform.h.
 
-#include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tolvana::tool {
@@ -19,15 +18,9 @@ namespace tolvana::tool {
 // UTF-16 has them all.
 std::vector<std::string> Arguments(int argc, char** argv);
 
-// Puts standard input and output in binary mode where the platform has another.
+// Puts the C runtime's standard streams in binary mode where the platform has
+// another.
 void UseBinaryStandardStreams();
-
-// Reads `fd` to its end into `bytes`. Returns 0, or the system's error code;
-// more than `maximum` bytes is EFBIG.
-int ReadAll(int fd, std::string& bytes, std::size_t maximum);
-
-// Writes all of `bytes` to `fd`. Returns 0, or the system's error code.
-int WriteAll(int fd, std::string_view bytes);
 
 // Runs `first` and `second` at the same time where there is a processor for
 // each and a second thread can be started, one after the other otherwise, and

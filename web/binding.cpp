@@ -9,12 +9,18 @@
 // page's boxes comes either as UTF-16 code units, as the browser keeps text,
 // or, when the page has found it to be plain ASCII, as bytes, which are then
 // its codes already.
+//
+// Every message is the program's own, from its catalogue, so that the page
+// says what the window and tolvana-cipher say; a file is named by its name
+// alone, as the browser gives it.
 
 #include "cipher/cipher.h"
+#include "messages/messages.h"
 #include "storage/codepage.h"
 #include "storage/files.h"
+#include "storage/limits.h"
+#include "storage/storageerror.h"
 #include "storage/textfile.h"
-#include "ui/forms/limits.h"
 #include "web/platform_web.h"
 #include "web/words.h"
 
@@ -62,7 +68,7 @@ int Result(std::string text, Status status = kDone) {
 // A character that the code page lacks, and the line it stands on.
 struct Missing {
     char32_t character;
-    std::size_t line;
+    std::uint64_t line;
 };
 
 // Converts the box text in the input to codes. UTF-16 text is converted as
@@ -97,6 +103,9 @@ std::optional<std::string> BoxCodes(std::size_t size, bool utf16, std::string_vi
 }
 
 const std::string kSavedName = "tolvana.crp";
+
+// The name of the file the page reads, fit for a message.
+std::string ShownFileName() { return messages::ShownName(name); }
 
 // Without exception handling in the module, memory that runs out ends the
 // call; the page then asks whether that was why, and starts the core afresh.
@@ -143,7 +152,7 @@ int tv_caption() {
     return caption ? Result(std::string(*caption)) : kNothing;
 }
 
-int tv_out_of_memory() { return Result(OutOfMemory(), kRefused); }
+int tv_out_of_memory() { return Result(messages::OutOfMemory(), kRefused); }
 
 // Whether the last call ended for want of memory.
 int tv_ran_out_of_memory() { return ranOutOfMemory; }
@@ -152,7 +161,7 @@ int tv_ran_out_of_memory() { return ranOutOfMemory; }
 int tv_kryptera(std::size_t size, int utf16, char decimal) {
     Missing missing{};
     std::optional<std::string> codes = BoxCodes(size, utf16, "\r\n", missing);
-    if (!codes) return Result(CannotEncrypt(missing.character, missing.line), kRefused);
+    if (!codes) return Result(messages::CannotEncrypt(missing.character, missing.line), kRefused);
     return Result(Kryptera(*codes, kLineFeed, decimal));
 }
 
@@ -160,10 +169,10 @@ int tv_kryptera(std::size_t size, int utf16, char decimal) {
 int tv_dekryptera(std::size_t size, int utf16) {
     Missing missing{};
     std::optional<std::string> codes = BoxCodes(size, utf16, "\n", missing);
-    if (!codes) return Result(CannotDecrypt(missing.character, missing.line), kRefused);
+    if (!codes) return Result(messages::CannotDecrypt(missing.character, missing.line), kRefused);
     DecodeFailure failure;
     std::optional<std::string> clear = Dekryptera(*codes, kLineFeed, failure);
-    if (!clear) return Result(CannotDecrypt(failure), kRefused);
+    if (!clear) return Result(messages::CannotDecrypt(failure), kRefused);
     return Result(std::move(*clear));
 }
 
@@ -172,9 +181,10 @@ int tv_dekryptera(std::size_t size, int utf16) {
 int tv_save(std::size_t size, int utf16) {
     Missing missing{};
     std::optional<std::string> codes = BoxCodes(size, utf16, "\n", missing);
-    if (!codes) return Result(CannotSave(missing.character, missing.line), kRefused);
+    if (!codes) return Result(messages::CipherNotSaved(missing.character, missing.line), kRefused);
     // Such a file could not be read back whole.
-    if (codes->find('"') != std::string::npos) return Result(CannotSaveQuote(), kRefused);
+    if (codes->find('"') != std::string::npos)
+        return Result(messages::CipherWithQuoteNotSaved(), kRefused);
     storage::OutputFile file = storage::OpenForOutput(kSavedName);
     file.WriteField(*codes);
     codes.reset();
@@ -186,14 +196,16 @@ int tv_save(std::size_t size, int utf16) {
 // ".crp" file (`text` 0) or a text file (`text` 1). The size is checked before
 // the page reads any of the file.
 int tv_check_file(int text, double size) {
-    const std::uint64_t maximum = text ? ui::kMaxTextFileBytes : ui::kMaxCipherFileBytes;
+    const std::uint64_t maximum = text ? storage::kMaxTextFileBytes : storage::kMaxCipherFileBytes;
     const auto bytes = static_cast<std::uint64_t>(size);
     if (bytes <= maximum) return kDone;
-    return Result(FileTooLarge(name, bytes, maximum), kRefused);
+    return Result(messages::FileNotOpened(ShownFileName(),
+                                          storage::StorageError::TooLarge(name, bytes, maximum)),
+                  kRefused);
 }
 
 // The message for a dropped file that is neither ".crp" nor ".txt".
-int tv_other_type() { return Result(FileOfOtherType(name), kRefused); }
+int tv_other_type() { return Result(messages::FileOfOtherKind(ShownFileName()), kRefused); }
 
 // "Öppna en krypterad fil": the file's bytes in, its first field out. A file
 // that holds no field changes nothing.
@@ -209,7 +221,10 @@ int tv_open_cipher(std::size_t size) {
 // that holds no field changes nothing.
 int tv_import(std::size_t size) {
     storage::DecodedText text = storage::DecodeTextFile(std::string_view(input, size));
-    if (text.unmappable) return Result(FileNotImported(name, *text.unmappable), kRefused);
+    if (text.unmappable)
+        return Result(messages::TextFileNotImported(ShownFileName(), text.unmappable->character,
+                                                    text.unmappable->line),
+                      kRefused);
     storage::InputFile file = storage::FieldsOf(std::move(text.codes), name);
     if (file.AtEnd()) return kNothing;
     std::string accumulated;

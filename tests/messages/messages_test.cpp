@@ -37,6 +37,7 @@ TEST(Messages, EveryReasonInSwedish) {
         {Reason::NotFound, "filen eller mappen finns inte"},
         {Reason::IsFolder, "det är en mapp"},
         {Reason::NotRegularFile, "det är ingen vanlig fil"},
+        {Reason::ReceiverClosed, "mottagaren har stängt"},
         {Reason::Other, "systemfel 71"},
     };
     for (const auto& [reason, text] : cases)

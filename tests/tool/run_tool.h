@@ -30,7 +30,8 @@ int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& ar
 // Whether RunTool can hold the tool to an address space.
 bool CanLimitAddressSpace();
 
-// Whether file names and arguments are bytes that need not be UTF-8.
+// Whether a command line carries any bytes as a file name, so that a name
+// that is not UTF-8 can be given. A Windows command line is UTF-16 text.
 bool NamesAreBytes();
 
 } // namespace tolvana::testing

@@ -13,8 +13,12 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <set>
@@ -229,6 +233,121 @@ TEST_F(WindowsFiles, PasswordFilesRoundTripAndPrivateFolderIsMade) {
     const PasswordState state = ReadPasswordState(files);
     ASSERT_TRUE(std::holds_alternative<Password>(state));
     EXPECT_EQ(std::get<Password>(state).text, "L\xF6sen");
+}
+
+// Standard input and output as pipes, with their C runtime descriptors in
+// text mode: bytes pass unchanged both ways (CR LF, a lone LF and Ctrl+Z too),
+// the end of a pipe is its writer closing it, and a pipe that nobody reads
+// any more is said to be so.
+class Pipe {
+public:
+    Pipe() {
+        HANDLE read = nullptr, write = nullptr;
+        if (!::CreatePipe(&read, &write, nullptr, 0)) throw std::runtime_error("CreatePipe");
+        read_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(read), _O_RDONLY | _O_TEXT);
+        write_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(write), _O_WRONLY | _O_TEXT);
+    }
+    ~Pipe() {
+        closeRead();
+        closeWrite();
+    }
+    int read() const { return read_; }
+    int write() const { return write_; }
+    void closeRead() {
+        if (read_ >= 0) ::_close(read_);
+        read_ = -1;
+    }
+    void closeWrite() {
+        if (write_ >= 0) ::_close(write_);
+        write_ = -1;
+    }
+
+private:
+    int read_ = -1, write_ = -1;
+};
+
+// Runs `body` on a thread of its own until the object goes.
+class Thread {
+public:
+    explicit Thread(std::function<void()> body) : body_(std::move(body)) {
+        handle_ = ::CreateThread(
+            nullptr, 0,
+            [](void* self) -> DWORD {
+                static_cast<Thread*>(self)->body_();
+                return 0;
+            },
+            this, 0, nullptr);
+    }
+    ~Thread() { join(); }
+    void join() {
+        if (!handle_) return;
+        ::WaitForSingleObject(handle_, INFINITE);
+        ::CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    std::function<void()> body_;
+    HANDLE handle_ = nullptr;
+};
+
+LARGE_INTEGER Offset(LONGLONG bytes) {
+    LARGE_INTEGER offset{};
+    offset.QuadPart = bytes;
+    return offset;
+}
+
+std::string TextWithEveryLineEnd(std::size_t size) {
+    std::string bytes;
+    while (bytes.size() < size) bytes += "a\r\nb\nc\rd\x1A\xE5";
+    return bytes;
+}
+
+TEST(WindowsStreams, PipesCarryEveryByteBothWays) {
+    const std::string bytes = TextWithEveryLineEnd((3 << 20) + 11);
+    {
+        Pipe pipe;
+        Thread writer([&] {
+            platform::WriteStream(pipe.write(), bytes, "standard ut");
+            pipe.closeWrite();
+        });
+        EXPECT_EQ(platform::ReadStream(pipe.read(), std::uint64_t{1} << 40, "standard in"), bytes);
+    }
+    {
+        Pipe pipe;
+        Thread writer([&] {
+            try {
+                platform::WriteStream(pipe.write(), bytes, "standard ut");
+            } catch (const StorageError&) {
+            }
+            pipe.closeWrite();
+        });
+        ExpectError([&] { platform::ReadStream(pipe.read(), bytes.size() - 1, "standard in"); },
+                    Kind::CannotOpen, Reason::TooLarge);
+        pipe.closeRead(); // the writer stops
+    }
+
+    Pipe unread;
+    unread.closeRead();
+    ExpectError([&] { platform::WriteStream(unread.write(), "x", "standard ut"); },
+                Kind::WriteFailed, Reason::ReceiverClosed);
+}
+
+TEST_F(WindowsFiles, AFileAsStandardInputIsReadFromWhereItStands) {
+    PutBytes(Native("in"), "skip" + TextWithEveryLineEnd(5000));
+    const int fd = ::_wopen(Native("in").c_str(), _O_RDONLY | _O_TEXT);
+    ASSERT_GE(fd, 0);
+    HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    ASSERT_TRUE(::SetFilePointerEx(handle, Offset(4), nullptr, FILE_BEGIN));
+    EXPECT_EQ(platform::ReadStream(fd, 5000, "standard in"), TextWithEveryLineEnd(5000));
+    ASSERT_TRUE(::SetFilePointerEx(handle, Offset(4), nullptr, FILE_BEGIN));
+    // Refused by its size, before any of it is read.
+    ExpectError([&] { platform::ReadStream(fd, 4999, "standard in"); }, Kind::CannotOpen,
+                Reason::TooLarge);
+    LARGE_INTEGER at{};
+    ASSERT_TRUE(::SetFilePointerEx(handle, Offset(0), &at, FILE_CURRENT));
+    EXPECT_EQ(at.QuadPart, 4);
+    ::_close(fd);
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 #include "cipher/cipher.h"
 #include "messages/messages.h"
 #include "storage/files.h"
+#include "storage/limits.h"
 #include "storage/textfile.h"
 #include "ui/dialogs/background.h"
 #include "ui/dialogs/filedialog.h"
-#include "ui/forms/limits.h"
 #include "ui/forms/twips.h"
 #include "ui/platform/nativepath.h"
 #include "ui/textbox/codetextbox.h"
@@ -458,7 +458,7 @@ void MainWindow::openCipherCommand(const QString& path) {
     try {
         if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
                 storage::InputFile file =
-                    storage::OpenForInput(StoragePath(path), kMaxCipherFileBytes);
+                    storage::OpenForInput(StoragePath(path), storage::kMaxCipherFileBytes);
                 std::string field = file.ReadField();
                 file.Close();
                 work.done(1, 2);
@@ -499,8 +499,8 @@ void MainWindow::importTextCommand(const QString& path) {
         if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
                 // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
                 const std::string target = StoragePath(path);
-                storage::DecodedText text =
-                    storage::DecodeTextFile(storage::ReadFileBytes(target, kMaxTextFileBytes));
+                storage::DecodedText text = storage::DecodeTextFile(
+                    storage::ReadFileBytes(target, storage::kMaxTextFileBytes));
                 if (text.unmappable) {
                     unmappable = text.unmappable;
                     return;
