@@ -281,7 +281,7 @@ bool kernels::Dekryptera(const Kernels& kernel, std::string_view cipher, char se
     std::size_t line = 1;
 
     while (p < end) {
-        p = kernel.decode(p, end, separator, table, out, pieceEnd, line);
+        p = kernel.decode(cipher.data(), p, end, separator, table, out, pieceEnd, line);
         if (pieceEnd - out < static_cast<std::ptrdiff_t>(kernels::kDecodeRoom)) {
             clear.append(piece, static_cast<std::size_t>(out - piece));
             out = piece;

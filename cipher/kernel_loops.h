@@ -85,7 +85,7 @@ inline char* EncodeLoop(const unsigned char* codes, std::size_t size, const Enco
 // token's key is read from its first byte on, 8 bytes, so the loop keeps 8
 // bytes of text beyond the block it scans.
 template <class Scan>
-inline const char* DecodeLoop(const char* p, const char* end, char separator,
+inline const char* DecodeLoop(const char*, const char* p, const char* end, char separator,
                               const CanonicalTable& table, char*& out, const char* outEnd,
                               std::size_t& line) {
     constexpr std::size_t kBlock = 64, kReadAhead = 8;

@@ -41,11 +41,11 @@ std::size_t CipherSize(const unsigned char* codes, std::size_t size, const Encod
     return CipherSizeLoop(codes, size, table);
 }
 
-const char* Decode(const char* p, const char* end, char separator, const CanonicalTable& table,
-                   char*& out, const char* outEnd, std::size_t& line) {
+const char* Decode(const char* text, const char* p, const char* end, char separator,
+                   const CanonicalTable& table, char*& out, const char* outEnd, std::size_t& line) {
     // The word scan and the keys read bytes in little-endian order.
     if constexpr (std::endian::native != std::endian::little) return p;
-    return DecodeLoop<Scan>(p, end, separator, table, out, outEnd, line);
+    return DecodeLoop<Scan>(text, p, end, separator, table, out, outEnd, line);
 }
 
 } // namespace

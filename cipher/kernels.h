@@ -5,8 +5,9 @@
 // common cases at speed and leave everything else to it:
 //
 // - kernel_portable.cpp: plain C++, for every processor;
-// - kernel_sse2.cpp and kernel_avx2.cpp: x86-64 only, the first always
-//   usable there, the second when the processor has AVX2;
+// - kernel_sse2.cpp, kernel_avx2.cpp and kernel_avx512.cpp: x86-64 only, the
+//   first always usable there, the others when the processor has AVX2, or
+//   the parts of AVX-512 that kernel_avx512.cpp names;
 // - dispatch_x86.cpp or dispatch_portable.cpp: which set runs, chosen once.
 //
 // Every set must give exactly what the portable one gives; the tests and the
@@ -69,13 +70,14 @@ struct Kernels {
     char* (*encode)(const unsigned char* codes, std::size_t size, const EncodeTable& table,
                     char* out);
 
-    // Decodes the tokens from `p` (the first byte of a token) on that stand
-    // before a separator and are number texts of the table, writing their
-    // codes from `out` on and counting one line per separator. Stops before
-    // the first other token, where too little text is left to read ahead, and
-    // where fewer than kDecodeRoom bytes are left before `outEnd`; returns
-    // where it stopped, a token's first byte.
-    const char* (*decode)(const char* p, const char* end, char separator,
+    // Decodes the tokens from `p` (the first byte of a token in the cipher
+    // text that starts at `text`) on that stand before a separator and are
+    // number texts the encoder writes, writing their codes from `out` on and
+    // counting one line per separator. Stops before the first other token,
+    // where too little text is left before or after to read ahead, and where
+    // fewer than kDecodeRoom bytes are left before `outEnd`; returns where it
+    // stopped, a token's first byte.
+    const char* (*decode)(const char* text, const char* p, const char* end, char separator,
                           const CanonicalTable& table, char*& out, const char* outEnd,
                           std::size_t& line);
 };

@@ -360,6 +360,16 @@ TEST_P(EveryKernel, HandsEveryOtherTokenToTheSlowPathWhereverItStands) {
         "7,50",
         "0",
         ",",
+        // Numbers the encoder never writes that still read as a code.
+        "015",
+        "09",
+        "07,5",
+        "010.5",
+        "0009",
+        "0,5",
+        ",5",
+        "5,",
+        ".5\r",
     };
     std::mt19937 random(3);
     auto canonical = [&](std::size_t count) {
@@ -422,6 +432,34 @@ TEST(NumberText, WritesAtMostFifteenSignificantDigits) {
     EXPECT_EQ(exact::NumberText(16.0 + 1.0 / 3.0, ','), "16,3333333333333");
     EXPECT_EQ(exact::NumberText(154.5, '.'), "154.5");
     EXPECT_EQ(exact::NumberText(153, ','), "153");
+}
+
+// Any byte may be the separator; texts whose tokens mix the separator with
+// digits, decimal separators and CRs must still decode as the exact path
+// decodes them.
+TEST_P(EveryKernel, DecodesAsTheExactPathWhateverTheSeparator) {
+    std::mt19937 random(11);
+    const std::string pieces[] = {"7,5", "9", "388,5", "390", "10.5", "\r",
+                                  ",",   ".", "5",     "0",   "32"};
+    for (char separator : {',', '.', '5', '0', '\r', ' ', '\0', 'x'}) {
+        for (int round = 0; round < 200; ++round) {
+            std::string cipher;
+            for (int i = 0; i < 120; ++i) {
+                cipher += random() % 4 ? separator : pieces[random() % std::size(pieces)][0];
+                cipher += pieces[random() % std::size(pieces)];
+            }
+            DecodeFailure fastFailure, exactFailure;
+            const auto fast = kernels::Dekryptera(*GetParam(), cipher, separator, fastFailure);
+            const auto slow = exact::Dekryptera(cipher, separator, exactFailure);
+            ASSERT_EQ(fast.has_value(), slow.has_value()) << Shown(cipher);
+            if (fast) {
+                ASSERT_EQ(*fast, *slow) << Shown(cipher);
+            } else {
+                ASSERT_EQ(fastFailure.token, exactFailure.token) << Shown(cipher);
+                ASSERT_EQ(fastFailure.line, exactFailure.line) << Shown(cipher);
+            }
+        }
+    }
 }
 
 } // namespace
