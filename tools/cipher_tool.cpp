@@ -239,17 +239,21 @@ std::size_t Utf8Size(std::string_view codes) {
 
 // Appends code page codes to `out` as UTF-8. Each code's word is stored whole
 // and the output moves on by its length, so the loop has no branch that
-// depends on the text.
+// depends on the text. The words go into a small buffer that stays in the
+// cache and are appended from there, so that `out` is written once and never
+// cleared first.
 void AppendCodesAsUtf8(std::string_view codes, std::string& out) {
     const auto& table = Utf8Table();
-    const std::size_t start = out.size(), size = Utf8Size(codes);
-    out.resize(start + size + 4); // room for the last word
-    char* p = out.data() + start;
-    for (unsigned char c : codes) {
-        std::memcpy(p, table[c].bytes, 4);
-        p += table[c].length;
+    constexpr std::size_t kPiece = 4096;
+    char piece[3 * kPiece + 4]; // a code takes at most 3 bytes, and a word 4
+    for (std::size_t at = 0; at < codes.size(); at += kPiece) {
+        char* p = piece;
+        for (unsigned char c : codes.substr(at, kPiece)) {
+            std::memcpy(p, table[c].bytes, 4);
+            p += table[c].length;
+        }
+        out.append(piece, static_cast<std::size_t>(p - piece));
     }
-    out.resize(start + size);
 }
 
 // The names of the standard streams in messages.
