@@ -311,6 +311,19 @@ TEST_P(EveryKernel, EncodesAsTheExactPathAtEveryLength) {
               exact::Kryptera(clear, kLineFeed, ','));
 }
 
+// Into a string that held another result before, longer or shorter, as a
+// caller encoding piece after piece uses it: nothing of the old is left.
+TEST_P(EveryKernel, EncodesOverWhatTheStringHeld) {
+    std::mt19937 random(9);
+    std::string cipher;
+    for (std::size_t length : {3000, 2990, 3000, 1, 0, 5000, 4000, 4001, 60}) {
+        std::string clear(length, '\0');
+        for (char& c : clear) c = static_cast<char>(random());
+        kernels::Kryptera(*GetParam(), clear, kLineFeed, ',', cipher);
+        ASSERT_EQ(cipher, exact::Kryptera(clear, kLineFeed, ',')) << length;
+    }
+}
+
 TEST_P(EveryKernel, CountsTheSizeOfEveryEntry) {
     // One code at a time, and every code in runs long enough for the
     // counting loops' rounds to end and start again.
