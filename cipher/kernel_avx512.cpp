@@ -197,6 +197,7 @@ stop:
     line = l;
     return start;
 }
+
 } // namespace
 
 extern const Kernels kAvx512;
