@@ -57,7 +57,6 @@ struct Constants {
 
     const __m512i separators;
     const __m512i eight = Kept(_mm512_set1_epi64(8)), sixteen = Kept(_mm512_set1_epi64(16));
-    const __m512i twentyFour = Kept(_mm512_set1_epi64(24));
     const __m512i sixtyFour = Kept(_mm512_set1_epi64(64)), ones = Kept(_mm512_set1_epi64(-1));
     const __m512i cr = Kept(_mm512_set1_epi64('\r'));
     const __m512i commaFive = Kept(_mm512_set1_epi64(0x352C)); // "X,5"
@@ -79,8 +78,8 @@ inline __m512i Codes(__m512i lanes, const Constants& k, bool crs, __mmask8& vali
     __m512i bits =
         _mm512_lzcnt_epi64(_mm512_movm_epi8(_mm512_cmpeq_epi8_mask(lanes, k.separators)));
 
-    // The CR of a CR LF line end goes, and so does ",5" or ".5" after at
-    // least one more byte.
+    // The CR of a CR LF line end goes, and so does ",5" or ".5" (which may
+    // also be the separator and the byte after it: then no digits are left).
     if (crs) {
         const __mmask8 cr = _mm512_cmpeq_epi64_mask(_mm512_srli_epi64(lanes, 56), k.cr);
         lanes = _mm512_mask_slli_epi64(lanes, cr, lanes, 8);
@@ -88,8 +87,7 @@ inline __m512i Codes(__m512i lanes, const Constants& k, bool crs, __mmask8& vali
     }
     const __m512i top = _mm512_srli_epi64(lanes, 48);
     const __mmask8 half =
-        (_mm512_cmpeq_epi64_mask(top, k.commaFive) | _mm512_cmpeq_epi64_mask(top, k.pointFive)) &
-        _mm512_cmpge_epu64_mask(bits, k.twentyFour);
+        _mm512_cmpeq_epi64_mask(top, k.commaFive) | _mm512_cmpeq_epi64_mask(top, k.pointFive);
     lanes = _mm512_mask_slli_epi64(lanes, half, lanes, 16);
     bits = _mm512_mask_sub_epi64(bits, half, bits, k.sixteen);
 
