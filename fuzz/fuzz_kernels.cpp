@@ -3,7 +3,8 @@
 // cipher text built from it, one entry per input byte, that is mostly what
 // Kryptera writes with every kind of odd token between. The second is long
 // enough for the fast loops to run, and the odd tokens fall at every place in
-// their blocks. The input as clear text goes through every encoder too.
+// their blocks. The input as clear text goes through every encoder too, into a
+// fresh string and into one that held an earlier result.
 
 #include "cipher/cipher.h"
 #include "cipher/kernels.h"
@@ -78,10 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckDecoding(built);
     if (!built.empty()) CheckDecoding(std::string_view(built).substr(1)); // inside a token
 
+    // Also into one string that keeps what the inputs before left in it, as a
+    // caller encoding piece after piece uses it.
+    static std::string reused;
     for (char decimal : {',', '.'}) {
         const std::string exact = tolvana::exact::Kryptera(input, kLineFeed, decimal);
         for (const kernels::Kernels* set : kernels::Available()) {
-            if (kernels::Kryptera(*set, input, kLineFeed, decimal) != exact) {
+            kernels::Kryptera(*set, input, kLineFeed, decimal, reused);
+            if (kernels::Kryptera(*set, input, kLineFeed, decimal) != exact || reused != exact) {
                 std::fprintf(stderr, "kernels: %s\n", set->name);
                 PrintBytes("clear", input);
                 TOLVANA_CHECK(!"every kernel encodes as the exact path");
