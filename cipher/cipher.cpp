@@ -250,22 +250,11 @@ void kernels::Kryptera(const Kernels& kernel, std::string_view clear, char separ
 
     const std::size_t size = kernel.cipherSize(codes, clear.size(), table);
 
-    // A string that already holds about as much, as when a caller encodes a
-    // long text a piece at a time, is written over in place: only what it
-    // grows by is cleared first, and the 8 bytes the encoder may write past
-    // the end are cut off again.
-    constexpr std::size_t kPiece = 2048;
-    if (cipher.capacity() >= size + 8 && cipher.size() + 6 * kPiece >= size) {
-        cipher.resize(size + 8);
-        kernel.encode(codes, clear.size(), table, cipher.data());
-        cipher.resize(size);
-        return;
-    }
-
-    // Otherwise the entries are written a piece at a time into a small
-    // buffer that stays in the cache and appended from there, so the result's
-    // memory is written once, not first cleared and then written.
+    // The entries are written a piece at a time into a small buffer that
+    // stays in the cache and appended from there, so the result's memory is
+    // written once, not first cleared and then written.
     MakeRoom(cipher, size);
+    constexpr std::size_t kPiece = 2048;
     char piece[6 * kPiece + 8];
     for (std::size_t at = 0; at < clear.size(); at += kPiece) {
         const std::size_t count = std::min(kPiece, clear.size() - at);
