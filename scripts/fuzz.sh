@@ -10,7 +10,10 @@
 #   FUZZ_RUNS=100000 scripts/fuzz.sh      # a number of runs instead of a time
 #
 # Variables: FUZZ_SECONDS (per target, default 12; the first argument wins),
-# FUZZ_RUNS, FUZZ_MAX_LEN (the longest input tried, libFuzzer's own choice
+# FUZZ_RUNS, FUZZ_TIMEOUT (the wall-clock seconds one input may take before it
+# counts as a hang, default 10; raise it for a long run at a low priority
+# beside other work, where a starved process can wait longer than that for
+# the processor), FUZZ_MAX_LEN (the longest input tried, libFuzzer's own choice
 # unless set; shorter inputs run faster, and 256 bytes already give cipher
 # texts of many 64-byte blocks), BUILD_DIR (default build-fuzz), JOBS (build
 # jobs).
@@ -26,6 +29,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 FUZZ_SECONDS=${1:-${FUZZ_SECONDS:-12}}
 shift $(($# > 0 ? 1 : 0))
 FUZZ_RUNS=${FUZZ_RUNS:-}
+FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-10}
 FUZZ_MAX_LEN=${FUZZ_MAX_LEN:-}
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
 JOBS=${JOBS:-$(nproc)}
@@ -86,7 +90,7 @@ for target in "${targets[@]}"; do
     started=$(date +%s)
     log="$BUILD_DIR/$target.log"
     # -timeout: one input taking this long counts as a failure (a hang).
-    if "$binary" "${bound[@]}" "${dict[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    if "$binary" "${bound[@]}" "${dict[@]}" -timeout="$FUZZ_TIMEOUT" -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1; then
         grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|^#[0-9]+.*DONE' "$log" || true
         echo "time: $(($(date +%s) - started)) s"
