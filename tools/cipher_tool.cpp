@@ -489,7 +489,10 @@ void Encrypt(const Options& options, int in, int out, char localeDecimal) {
     std::size_t taken = 0, turn = 0; // guarded by the mutex
     bool abandoned = false;
     const auto work = [&] {
+        // Room for the longest piece from the start (6 bytes a character), so
+        // that a piece a little longer than those before never moves it.
         std::string piece;
+        piece.reserve(6 * kPiece);
         try {
             for (;;) {
                 std::size_t number = 0;
