@@ -23,6 +23,30 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
     case Reason::FolderNotWritable:
         return "mappen kan inte skrivas i, så filen kan inte ersättas på ett säkert sätt";
     case Reason::ReceiverClosed: return "mottagaren har stängt";
+    case Reason::BrokenLink: return "det är en länk till en fil som inte finns";
+    case Reason::NameTooLong: return "namnet är för långt";
+    case Reason::TooManyLinks:
+        return "för många länkar i rad (kanske en länk som pekar på sig själv)";
+    case Reason::NotAFolder: return "en del av sökvägen är en fil, inte en mapp";
+    case Reason::FileSizeLimit: return "filen blir större än vad systemet tillåter";
+    case Reason::InUse: return "filen används av ett annat program";
+    case Reason::TooManyOpen: return "för många filer är öppna";
+    case Reason::DeviceError: return "enheten kunde inte läsa eller skriva (in- eller utmatningsfel)";
+    case Reason::Interrupted: return "åtgärden avbröts";
+    case Reason::OutOfMemory: return "minnet räckte inte till";
+    case Reason::Busy: return "resursen är upptagen för tillfället";
+    case Reason::NotSupported: return "filsystemet tillåter inte namnet eller åtgärden";
+    case Reason::OtherFileSystem: return "filen och dess nya version ligger på olika filsystem";
+    case Reason::AlreadyExists: return "en fil med samma namn kom till under tiden";
+    case Reason::FolderNotEmpty: return "mappen är inte tom";
+    case Reason::LinkLimit: return "filen har redan så många namn som den kan ha";
+    case Reason::StaleFile: return "filen finns inte längre på servern";
+    case Reason::NoDevice: return "enheten finns inte (kanske har den tagits bort)";
+    case Reason::HasOtherNames:
+        return "filen har fler namn (hårda länkar), som inte skulle få den nya texten";
+    case Reason::AclNotKept:
+        return "filens åtkomstlista (ACL) kunde inte föras över till den nya versionen";
+    case Reason::ProgramFault: return "ett fel i programmet";
     case Reason::None:
     case Reason::Other: break;
     }
@@ -30,6 +54,8 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
 }
 
 std::string StorageReason(const storage::StorageError& error) {
+    if (error.reason() == Reason::BrokenLink && !error.detail().empty())
+        return Fill("det är en länk till %1, som inte finns", {ShownName(error.detail())});
     if (error.reason() != Reason::TooLarge)
         return StorageReason(error.reason(), error.systemCode());
     std::string size = ReadableSize(error.size());
@@ -48,8 +74,21 @@ std::string SaveAdvice(Reason reason) {
                "av den.";
     case Reason::FolderNotWritable:
         return "Du kan spara i en annan mapp, eller be mappens ägare om rätt att skriva i den.";
+    case Reason::HasOtherNames:
+        return "Du kan spara under ett annat namn, eller ta bort filens andra namn först.";
+    case Reason::AclNotKept:
+        return "Du kan spara under ett annat namn, så att ingen får fler rättigheter än förut.";
+    case Reason::FileSizeLimit:
+        return "Du kan spara på en plats där gränsen är högre, eller be systemets administratör "
+               "höja den.";
+    case Reason::InUse: return "Stäng det andra programmet och försök igen.";
     default: return {};
     }
+}
+
+bool EarlierFileUnchanged(bool regularFileBefore, const storage::StorageError& error) {
+    return regularFileBefore && error.reason() != Reason::IsFolder &&
+           error.reason() != Reason::NotRegularFile;
 }
 
 std::string FileNotSaved(std::string_view name, const storage::StorageError& error,
@@ -64,6 +103,11 @@ std::string FileNotSaved(std::string_view name, const storage::StorageError& err
 
 std::string FileNotOpened(std::string_view name, const storage::StorageError& error) {
     return Fill("Filen %1 öppnades inte: %2.", {name, StorageReason(error)});
+}
+
+std::string OutputIsInput() {
+    return "utfilen är samma fil som infilen, som då skulle gå förlorad; inget skrevs. Välj ett "
+           "annat namn för resultatet";
 }
 
 std::string FileMissing(std::string_view name) { return Fill("Filen %1 finns inte.", {name}); }

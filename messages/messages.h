@@ -54,6 +54,12 @@ std::string StorageReason(const storage::StorageError& error);
 // empty where there is nothing particular to say.
 std::string SaveAdvice(storage::StorageError::Reason reason);
 
+// Whether a refused or failed save may say that an earlier file of the same
+// name is unchanged: only where a regular file stood there before the save
+// began (`regularFileBefore`), and the failure did not find a folder or a
+// device in its place.
+bool EarlierFileUnchanged(bool regularFileBefore, const storage::StorageError& error);
+
 // "Filen N sparades inte: <reason>." with the advice, and, when `earlierFile`,
 // that the file of that name is unchanged.
 std::string FileNotSaved(std::string_view name, const storage::StorageError& error,
@@ -61,6 +67,9 @@ std::string FileNotSaved(std::string_view name, const storage::StorageError& err
 
 // "Filen N öppnades inte: <reason>."
 std::string FileNotOpened(std::string_view name, const storage::StorageError& error);
+
+// An output file that is the input file itself: a phrase after the name.
+std::string OutputIsInput();
 
 // A file given from outside (the command line, a drop) that is not opened.
 std::string FileMissing(std::string_view name);

@@ -32,6 +32,27 @@ const char* ReasonText(Reason reason) {
     case Reason::OwnerNotKept: return "the owner could not be kept";
     case Reason::FolderNotWritable: return "the folder cannot be written";
     case Reason::ReceiverClosed: return "the receiver has closed";
+    case Reason::BrokenLink: return "a link to nothing";
+    case Reason::NameTooLong: return "name too long";
+    case Reason::TooManyLinks: return "too many levels of links";
+    case Reason::NotAFolder: return "not a folder";
+    case Reason::FileSizeLimit: return "file size limit";
+    case Reason::InUse: return "in use";
+    case Reason::TooManyOpen: return "too many open files";
+    case Reason::DeviceError: return "I/O error";
+    case Reason::Interrupted: return "interrupted";
+    case Reason::OutOfMemory: return "out of memory";
+    case Reason::Busy: return "busy for now";
+    case Reason::NotSupported: return "not supported";
+    case Reason::OtherFileSystem: return "another file system";
+    case Reason::AlreadyExists: return "already exists";
+    case Reason::FolderNotEmpty: return "folder not empty";
+    case Reason::LinkLimit: return "too many hard links";
+    case Reason::StaleFile: return "stale file handle";
+    case Reason::NoDevice: return "no such device";
+    case Reason::HasOtherNames: return "the file has other names";
+    case Reason::AclNotKept: return "the ACL could not be kept";
+    case Reason::ProgramFault: return "program fault";
     case Reason::Other: return "system error";
     }
     return "system error";
@@ -55,6 +76,12 @@ StorageError StorageError::TooLarge(std::string path, std::uint64_t size, std::u
     StorageError error(Kind::CannotOpen, std::move(path), Reason::TooLarge);
     error.size_ = size;
     error.maximum_ = maximum;
+    return error;
+}
+
+StorageError StorageError::BrokenLink(Kind kind, std::string path, std::string target) {
+    StorageError error(kind, std::move(path), Reason::BrokenLink, 2 /* ENOENT */);
+    error.detail_ = std::move(target);
     return error;
 }
 

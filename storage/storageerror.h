@@ -38,13 +38,38 @@ public:
         OwnerNotKept,
         FolderNotWritable,
         ReceiverClosed, // a write to a pipe whose reading end has been closed
-        Other,          // anything else; see systemCode()
+        // The reasons below name what the system reported in its own terms.
+        BrokenLink,      // a symbolic link whose file does not exist; see detail()
+        NameTooLong,     // a name, or the whole path, is longer than the system allows
+        TooManyLinks,    // links that lead to links too many times, or in a circle
+        NotAFolder,      // a part of the path that should be a folder is a file
+        FileSizeLimit,   // the file would grow past the size the system allows the user
+        InUse,           // the file is busy: a running program or another process holds it
+        TooManyOpen,     // the process or the system has too many files open
+        DeviceError,     // the device failed to read or write (an I/O error)
+        Interrupted,     // the call was interrupted and could not be completed
+        OutOfMemory,     // the system had no memory for the call
+        Busy,            // a resource is busy for now; it may work later
+        NotSupported,    // the file system does not support what was asked, or the name
+        OtherFileSystem, // the new version and the file lie on different file systems
+        AlreadyExists,   // a file of that name came into being meanwhile
+        FolderNotEmpty,  // a folder is not empty
+        LinkLimit,       // the file has as many names (hard links) as it may have
+        StaleFile,       // a network file system's file vanished on the server
+        NoDevice,        // the device or its driver is not there (a removed disk)
+        HasOtherNames,   // the file has more names (hard links) that a save would split off
+        AclNotKept,      // the file's access list (ACL) could not be given to the new version
+        ProgramFault,    // the program passed the system something wrong (a bug)
+        Other,           // anything else; see systemCode()
     };
 
     StorageError(Kind kind, std::string path, Reason reason, std::int64_t systemCode = 0);
 
     // A file of `size` bytes that is larger than `maximum` bytes.
     static StorageError TooLarge(std::string path, std::uint64_t size, std::uint64_t maximum);
+
+    // A symbolic link `path` that points at `target`, where nothing is.
+    static StorageError BrokenLink(Kind kind, std::string path, std::string target);
 
     Kind kind() const { return kind_; }
     const std::string& path() const { return path_; }
@@ -54,6 +79,8 @@ public:
     // For Reason::TooLarge: the file's size and the caller's maximum, in bytes.
     std::uint64_t size() const { return size_; }
     std::uint64_t maximum() const { return maximum_; }
+    // For Reason::BrokenLink: where the link points, as the system's bytes.
+    const std::string& detail() const { return detail_; }
 
 private:
     Kind kind_;
@@ -62,6 +89,7 @@ private:
     std::int64_t systemCode_;
     std::uint64_t size_ = 0;
     std::uint64_t maximum_ = 0;
+    std::string detail_;
 };
 
 } // namespace tolvana::storage

@@ -97,7 +97,7 @@ protected:
 TEST_F(Agreement, EveryReasonASaveFailsFor) {
     for (const auto& [error, reason] :
          {std::pair{EACCES, Reason::NoPermission}, std::pair{ENOSPC, Reason::DiskFull},
-          std::pair{EROFS, Reason::ReadOnlyFileSystem}, std::pair{EIO, Reason::Other}}) {
+          std::pair{EROFS, Reason::ReadOnlyFileSystem}, std::pair{EIO, Reason::DeviceError}}) {
         FailNext(Operation::Replace, error);
         const std::string fromWindow = windowSaving(path("x.crp"));
         FailNext(Operation::Replace, error);

@@ -183,7 +183,7 @@ TEST_F(PasswordStoreTest, AFailedChangeLeavesBothFilesAsTheyWere) {
     const std::optional<std::string> passwords[] = {std::nullopt, "\"old\"\r\n"};
     const std::pair<Operation, StorageError::Reason> failures[] = {
         {Operation::WriteAt, StorageError::Reason::DiskFull},
-        {Operation::Replace, StorageError::Reason::Other},
+        {Operation::Replace, StorageError::Reason::DeviceError},
     };
     for (const auto& flag : flags) {
         for (const auto& password : passwords) {
