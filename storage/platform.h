@@ -25,7 +25,9 @@
 //     attribute, a sharing violation or lock): NoPermission;
 //     ENOSPC, EDQUOT / ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL: DiskFull;
 //     EROFS / ERROR_WRITE_PROTECT: ReadOnlyFileSystem;
-//     ENOENT, ENOTDIR / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound;
+//     ENOENT / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound, and
+//     BrokenLink where the name is a symbolic link to nothing;
+//     ENOTDIR: NotAFolder;
 //     a folder where a file was wanted (EISDIR): IsFolder;
 //     a device, pipe or socket where a file was wanted: NotRegularFile;
 //     a file the user may write that is not replaced because its owner could
@@ -33,6 +35,8 @@
 //     OwnerNotKept, FolderNotWritable (see BeginReplacement);
 //     a write to a pipe whose reader has gone (EPIPE / ERROR_BROKEN_PIPE,
 //     ERROR_NO_DATA): ReceiverClosed;
+//     every other code the system documents for these calls: its own Reason
+//     (NameTooLong, TooManyLinks, FileSizeLimit, InUse, DeviceError, ...);
 //     anything else: Other, with the native code.
 // - No function blocks on a named pipe or a device: such paths are refused as
 //   NotRegularFile.
@@ -182,7 +186,11 @@ public:
 //   step never crosses file systems. (On Windows, for "c:\id" the folder is
 //   "c:\", for "name" the current folder.)
 // - A symbolic link is followed: the file it points at is replaced and the
-//   link stays a link.
+//   link stays a link. A link that another user planted in a sticky folder
+//   that everyone may write (/tmp) is not followed (NoPermission), as Linux's
+//   fs.protected_symlinks rule has it.
+// - An existing target with more than one name (hard links) is refused with
+//   HasOtherNames: the other names would keep the old text.
 // - An existing target must be a regular file (IsFolder, NotRegularFile).
 // - An existing target that the user may not write is refused with
 //   NoPermission: on POSIX its permission bits as they apply to this user,
@@ -197,8 +205,11 @@ public:
 // - With Permissions::Ordinary an existing target's owner, group and
 //   permission bits are given to the new version; where that is not allowed
 //   (a file of another user, or of a group the user is not in), the save is
-//   refused with OwnerNotKept rather than change them. (Windows: ReplaceFileW
-//   keeps the old file's ACL, so there is nothing to refuse.)
+//   refused with OwnerNotKept rather than change them. Its extended
+//   attributes go over too: an ACL that cannot is refused with AclNotKept,
+//   since the group bits alone could give the group more than the ACL did.
+//   (Windows: ReplaceFileW keeps the old file's ACL, so there is nothing to
+//   refuse.)
 //
 // Throws StorageError(CannotOpen).
 std::unique_ptr<Replacement> BeginReplacement(const std::string& path, Permissions permissions);
@@ -239,6 +250,24 @@ void Truncate(const File& file, std::uint64_t size, const std::string& path);
 // Flushes what was written to the disk and closes the file. The file is closed
 // also when this throws StorageError(WriteFailed).
 void SyncAndClose(File& file, const std::string& path);
+
+// ---- The process ----
+
+// Readies the process for the file layer once, at start. On POSIX: a write
+// past the user's file size limit (ulimit -f) fails with EFBIG, told in
+// words, instead of ending the process by SIGXFSZ; and an interrupt,
+// termination or hang-up (SIGINT, SIGTERM, SIGHUP) first removes the
+// temporary file of every save under way, then ends the process as the
+// signal would have. A signal the process was started to ignore stays
+// ignored. On Windows there is nothing to ready.
+void GuardProcess();
+
+// Whether two names lead to one file: the same device and inode on POSIX, the
+// same volume and file index on Windows, links followed. False where either
+// does not exist. The second form asks it of an open stream (0 for standard
+// input), which is never the same as anything but a file.
+bool SameFile(const std::string& first, const std::string& second);
+bool SameFile(int stream, const std::string& path);
 
 // ---- Folders and names ----
 

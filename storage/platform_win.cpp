@@ -489,6 +489,51 @@ void SyncAndClose(File& file, const std::string& path) {
     if (error != ERROR_SUCCESS) throw SystemError(Kind::WriteFailed, path, error);
 }
 
+void GuardProcess() {}
+
+namespace {
+// The volume and file index of an open handle: what tells one file from
+// another, whatever names lead to it.
+bool Identity(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+    return handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info) != 0;
+}
+
+bool IdentityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    std::wstring wide;
+    try {
+        wide = Widen(path, Kind::NotFound);
+    } catch (const StorageError&) {
+        return false;
+    }
+    if (wide.empty()) return false;
+    // No right but the attributes' is asked for, and others may do anything
+    // meanwhile, so that a file in use can still be told.
+    HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool known = Identity(handle, info);
+    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+    return known;
+}
+
+bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+} // namespace
+
+bool SameFile(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return IdentityOf(first, a) && IdentityOf(second, b) && SameIdentity(a, b);
+}
+
+bool SameFile(int stream, const std::string& path) {
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(stream));
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK &&
+           Identity(handle, a) && IdentityOf(path, b) && SameIdentity(a, b);
+}
+
 bool Exists(const std::string& path) {
     std::wstring wide;
     try {
