@@ -1,6 +1,7 @@
 // Starts the program: the command line, the application object, the start-up
 // lock and the main window with the files named on the command line.
 
+#include "storage/platform.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/forms/commandline.h"
 #include "ui/forms/startup.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
         return refused ? 2 : 0;
     }
 
+    tolvana::storage::platform::GuardProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
     tolvana::ui::UseDesignFont();

@@ -306,6 +306,7 @@ class Output {
 public:
     Output(const Options& options, int out) : name_(options.output), fd_(out) {
         if (IsStandard(name_)) return;
+        existed_ = storage::FileExists(name_);
         guarded([&] { file_.emplace(storage::OpenForOutput(name_)); });
     }
 
@@ -331,15 +332,18 @@ private:
             step();
         } catch (const storage::StorageError& error) {
             const std::string advice = messages::SaveAdvice(error.reason());
+            const bool earlier = messages::EarlierFileUnchanged(existed_, error);
             throw Failure{kFailed, messages::ShownName(name_) + ": kan inte skrivas: " +
                                        ReasonOf(error) +
-                                       "; en tidigare fil med samma namn är oförändrad" +
+                                       (earlier ? "; en tidigare fil med samma namn är oförändrad"
+                                                : "") +
                                        (advice.empty() ? "" : ". " + advice)};
         }
     }
 
     std::string name_;
     int fd_;
+    bool existed_ = false; // whether a file stood at the name before the save
     std::optional<storage::OutputFile> file_;
 };
 
@@ -729,6 +733,19 @@ void Decrypt(const Options& options, int in, int out) {
     output.close();
 }
 
+// Refuses, before anything is read or written, an output file that is the
+// input itself under this or another name: it would be replaced by what was
+// made of it, and the input lost for good.
+void CheckOutputIsNotInput(const Options& options, int in) {
+    if (IsStandard(options.output)) return;
+    const bool same = IsStandard(options.input)
+                          ? storage::platform::SameFile(in, options.output)
+                          : storage::platform::SameFile(options.input, options.output);
+    if (same)
+        throw Failure{kFailed, messages::ShownName(options.output) + ": " +
+                                   messages::OutputIsInput()};
+}
+
 // Writes the message in pieces, so that reporting needs no memory. Standard
 // error that cannot be written leaves nowhere to say so.
 void Report(int err, std::string_view message) {
@@ -768,6 +785,7 @@ int Run(const std::vector<std::string>& arguments, int in, int out, int err, cha
         if (options.help) return Print(out, kHelp);
         if (options.version) return Print(out, std::string(kProgram) + " " TOLVANA_VERSION "\n");
         try {
+            CheckOutputIsNotInput(options, in);
             if (options.command == Command::Kryptera)
                 Encrypt(options, in, out, localeDecimal);
             else

@@ -2,6 +2,7 @@
 
 #include "tools/cipher_tool.h"
 #include "tools/platform.h"
+#include "storage/platform.h"
 
 #include <clocale>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    tolvana::storage::platform::GuardProcess();
     tolvana::tool::UseBinaryStandardStreams();
     // The locale's separator when it is one byte; a point otherwise.
     const char* decimal = std::localeconv()->decimal_point;

@@ -27,6 +27,11 @@ std::filesystem::path MakeTestFolder();
 int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& arguments,
             const char* locale, std::uint64_t addressSpace = 0);
 
+// Holds the tools that RunTool starts from now on to files of at most `bytes`
+// bytes, as `ulimit -f` does (0: no limit). False where the system has no such
+// limit.
+bool LimitFileSize(std::uint64_t bytes);
+
 // Whether RunTool can hold the tool to an address space.
 bool CanLimitAddressSpace();
 

@@ -15,6 +15,15 @@ std::filesystem::path MakeTestFolder() {
     return pattern;
 }
 
+namespace {
+std::uint64_t fileSizeLimit = 0;
+}
+
+bool LimitFileSize(std::uint64_t bytes) {
+    fileSizeLimit = bytes;
+    return true;
+}
+
 bool CanLimitAddressSpace() { return true; }
 
 bool NamesAreBytes() { return true; }
@@ -25,6 +34,8 @@ int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& ar
     if (child == 0) {
         const rlimit limit{addressSpace, addressSpace};
         if (addressSpace != 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        const rlimit fileSize{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit != 0 && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
         const int in = open((dir / ".in").c_str(), O_RDONLY);
         const int out = open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -56,6 +56,8 @@ std::filesystem::path MakeTestFolder() {
 
 // A job object could hold the tool to an amount of memory, but not to an
 // address space as the test means it; the test runs on POSIX only.
+bool LimitFileSize(std::uint64_t) { return false; }
+
 bool CanLimitAddressSpace() { return false; }
 
 bool NamesAreBytes() { return false; }

@@ -328,3 +328,70 @@ TEST_F(CipherTool, CommandLineMistakesExitWithTwo) {
 }
 
 } // namespace
+
+// An output file that is the input, under its own name or another one, is
+// refused before anything is written: the input would be replaced by what was
+// made of it and be lost for good.
+TEST_F(CipherTool, TheOutputIsNeverTheInput) {
+    const std::string refusal = "utfilen är samma fil som infilen";
+    WriteFile(dir / "brev.txt", "Hej, du\r\n");
+    WriteFile(dir / "brev.crp", "\"\n115,5\"\r\n");
+    fs::create_hard_link(dir / "brev.txt", dir / "samma.txt");
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"kryptera", "brev.txt", "-o", "brev.txt"},
+             {"kryptera", "brev.txt", "-o", "./samma.txt"},
+             {"dekryptera", "brev.crp", "--ut=brev.crp"},
+             {"kryptera", "-o", ".in"}}) { // standard input is the file .in
+        SCOPED_TRACE(arguments.back());
+        Result result = run(arguments, "Hej");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(refusal), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(ReadFile(dir / "brev.txt"), "Hej, du\r\n");
+    EXPECT_EQ(ReadFile(dir / "brev.crp"), "\"\n115,5\"\r\n");
+    EXPECT_EQ(ReadFile(dir / ".in"), "Hej");
+}
+
+// A save that fails speaks of an earlier file only where there was one.
+TEST_F(CipherTool, AFailedSaveSpeaksOfAnEarlierFileOnlyWhereOneWas) {
+    const std::string earlier = "en tidigare fil med samma namn är oförändrad";
+    fs::create_directory(dir / "mapp.crp");
+    for (const char* name : {"saknas/brev.crp", "mapp.crp"}) {
+        Result result = run({"kryptera", "-o", name}, "Hej");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.find(earlier), std::string::npos) << result.err;
+    }
+}
+
+// Under the user's file size limit the tool says so and exits 1, where the
+// limit's signal would have ended it without a word; the old file stays.
+TEST_F(CipherTool, TheFileSizeLimitIsToldInWords) {
+    WriteFile(dir / "brev.crp", "\"old\"\r\n");
+    WriteFile(dir / "brev.txt", std::string(200000, 'a'));
+    if (!tolvana::testing::LimitFileSize(65536)) GTEST_SKIP() << "no file size limit here";
+    Result toFile = run({"kryptera", "brev.txt", "-o", "brev.crp"});
+    Result toStream = run({"kryptera", "brev.txt"});
+    tolvana::testing::LimitFileSize(0);
+    EXPECT_EQ(toFile.status, 1);
+    EXPECT_NE(toFile.err.find("filen blir större än vad systemet tillåter"), std::string::npos)
+        << toFile.err;
+    EXPECT_EQ(ReadFile(dir / "brev.crp"), "\"old\"\r\n");
+    EXPECT_EQ(toStream.status, 1);
+    EXPECT_NE(toStream.err.find("filen blir större än vad systemet tillåter"), std::string::npos)
+        << toStream.err;
+    // Nothing but the two files and the streams' three.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);
+}
+
+// A link to a file that is gone is told as such, with where it points.
+TEST_F(CipherTool, ABrokenLinkNamesWhereItPoints) {
+    std::error_code refused;
+    fs::create_symlink(dir / "flyttad.crp", dir / "brev.crp", refused);
+    if (refused) GTEST_SKIP() << "no symbolic links here: " << refused.message();
+    Result result = run({"dekryptera", "brev.crp"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("brev.crp: kan inte läsas: det är en länk till "), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("flyttad.crp, som inte finns"), std::string::npos) << result.err;
+}

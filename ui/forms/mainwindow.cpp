@@ -597,13 +597,9 @@ void MainWindow::saveCipherCommand() {
             }))
             file->Close();
     } catch (const storage::StorageError& error) {
-        // The earlier file is only spoken of where there was one (not a folder
-        // or a device).
-        using Reason = storage::StorageError::Reason;
-        const bool earlierFile = existed && error.reason() != Reason::IsFolder &&
-                                 error.reason() != Reason::NotRegularFile;
-        showMessage(
-            Say(messages::FileNotSaved(PathForDisplay(*path).toStdString(), error, earlierFile)));
+        // The earlier file is only spoken of where there was one.
+        showMessage(Say(messages::FileNotSaved(PathForDisplay(*path).toStdString(), error,
+                                               messages::EarlierFileUnchanged(existed, error))));
     }
 }
 
