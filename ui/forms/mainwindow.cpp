@@ -425,7 +425,8 @@ void MainWindow::createPasswordCommand() {
 }
 
 void MainWindow::showTooLarge(const QString& path, const storage::StorageError& error) {
-    if (error.reason() == storage::StorageError::Reason::TooLarge)
+    using Reason = storage::StorageError::Reason;
+    if (error.reason() == Reason::TooLarge || error.reason() == Reason::BrokenLink)
         showMessage(Say(messages::FileNotOpened(PathForDisplay(path).toStdString(), error)));
 }
 

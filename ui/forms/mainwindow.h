@@ -93,8 +93,9 @@ private:
     void buildControls();
     void buildMenus();
     void showMessage(const QString& text);
-    // Tells the user that a file was too large to open; other failures to
-    // open a file pass in silence.
+    // Tells the user that a file was too large to open, or was a link to a
+    // file that is gone (which would otherwise look like an empty file); other
+    // failures to open a file pass in silence.
     void showTooLarge(const QString& path, const storage::StorageError& error);
     // Runs a command unless one runs already; the window takes no input
     // meanwhile, and running out of memory ends the command with a message.

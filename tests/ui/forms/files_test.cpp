@@ -605,5 +605,24 @@ TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {
     EXPECT_FALSE(QFile::exists(path("id")));
 }
 
+// A link to a file that is gone (a moved disk, a renamed folder) is told, with
+// where it points, from the dialogs and from the command line alike; the
+// boxes keep what they held.
+TEST_F(FileCommands, ABrokenLinkIsTold) {
+    for (const char* name : {"brev.crp", "brev.txt"})
+        ASSERT_TRUE(QFile::link(path("flyttad"), path(name)));
+    cipher()->setText("\n9");
+    clear()->setText("before");
+    dialogs.fileAnswers = {path("brev.crp"), path("brev.txt")};
+    choose("open");
+    choose("chopen");
+    window->openPath(path("brev.crp"));
+    EXPECT_EQ(cipher()->text(), "\n9");
+    EXPECT_EQ(clear()->text(), "before");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    for (const auto& message : dialogs.messages)
+        EXPECT_TRUE(message.text.contains(u"flyttad, som inte finns")) << message.text.toStdString();
+}
+
 } // namespace
 } // namespace tolvana::ui
