@@ -742,6 +742,9 @@ File OpenRecordFile(const std::string& path, RecordAccess access, Permissions pe
         return OpenExistingForReading(path, st);
     }
     mode_t mode = permissions == Permissions::OwnerOnly ? 0600 : 0666;
+    struct stat link;
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && !MayFollow(path, link))
+        throw SystemError(Kind::CannotOpen, path, EACCES);
     File file(Call([&] { return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, mode); }));
     if (!file.isOpen()) throw SystemError(Kind::CannotOpen, path, errno);
     struct stat st = RegularFileStatus(Fd(file), path);

@@ -751,9 +751,19 @@ void CheckOutputIsNotInput(const Options& options, int in) {
 void Report(int err, std::string_view message) {
     try {
         const std::string_view pieces[] = {kProgram, ": ", message, "\n"};
-        for (std::string_view piece : pieces)
-            storage::platform::WriteStream(err, piece, kStandardError);
+        for (std::string_view piece : pieces) WriteInLocale(err, piece, kStandardError);
     } catch (...) {
+    }
+}
+
+// Writes the tool's own words to standard output in the locale's character
+// set: kOk, or kFailed when they cannot be written.
+int PrintInLocale(int out, std::string_view text) {
+    try {
+        WriteInLocale(out, text, kStandardOutput);
+        return kOk;
+    } catch (const storage::StorageError&) {
+        return kFailed;
     }
 }
 
@@ -782,7 +792,7 @@ int Run(const std::vector<std::string>& arguments, int in, int out, int err, cha
             Report(err, failure->message);
             return failure->status;
         }
-        if (options.help) return Print(out, kHelp);
+        if (options.help) return PrintInLocale(out, kHelp);
         if (options.version) return Print(out, std::string(kProgram) + " " TOLVANA_VERSION "\n");
         try {
             CheckOutputIsNotInput(options, in);

@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     tolvana::storage::platform::GuardProcess();
+    tolvana::tool::UseLocaleCharacterSet();
     tolvana::tool::UseBinaryStandardStreams();
     // The locale's separator when it is one byte; a point otherwise.
     const char* decimal = std::localeconv()->decimal_point;

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvana::tool {
@@ -21,6 +22,19 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // Puts the C runtime's standard streams in binary mode where the platform has
 // another.
 void UseBinaryStandardStreams();
+
+// Readies the tool's own words (messages, help) for the character set of the
+// user's locale; once, after setlocale().
+void UseLocaleCharacterSet();
+
+// Writes the tool's own words, given in UTF-8, to the stream `fd` in the
+// character set of the user's locale (POSIX: nl_langinfo(CODESET)), so that a
+// terminal set to ISO-8859-1 shows "läsas" and not "lÃ¤sas". A character the
+// set lacks is written as a readable stand-in ("a" for "ä", "..." for "…"),
+// or "?". Asks for no memory, so that it can tell of memory that ran out.
+// Texts and ciphers never go through here: they are written as documented.
+// Throws StorageError as storage::platform::WriteStream does.
+void WriteInLocale(int fd, std::string_view utf8, const std::string& name);
 
 // Runs `first` and `second` at the same time where there is a processor for
 // each and a second thread can be started, one after the other otherwise, and

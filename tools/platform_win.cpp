@@ -1,4 +1,5 @@
 #include "tools/platform.h"
+#include "storage/platform.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -24,6 +25,13 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     }
     ::LocalFree(wide);
     return arguments;
+}
+
+// The console and the files a script reads take the tool's UTF-8 as before.
+void UseLocaleCharacterSet() {}
+
+void WriteInLocale(int fd, std::string_view utf8, const std::string& name) {
+    storage::platform::WriteStream(fd, utf8, name);
 }
 
 void UseBinaryStandardStreams() {

@@ -55,6 +55,11 @@ TEST(EdgesTest, APlantedLinkInASharedFolderIsNotFollowed) {
     EXPECT_EQ(ReadBytes(dir / "victim"), kOld);
     EXPECT_TRUE(std::filesystem::is_symlink(planted));
 
+    // Nor is a planted link written through as a record file (a password flag).
+    ExpectStorageError([&] { OpenForRecords(planted); }, Kind::CannotOpen, planted,
+                       Reason::NoPermission);
+    EXPECT_EQ(ReadBytes(dir / "victim"), kOld);
+
     ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0); // now the user's own link
     Save(planted);
     EXPECT_EQ(ReadBytes(dir / "victim"), "\"saved\"\r\n");
