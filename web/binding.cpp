@@ -21,7 +21,7 @@
 #include "storage/limits.h"
 #include "storage/storageerror.h"
 #include "storage/textfile.h"
-#include "web/platform_web.h"
+#include "storage/platform_web.h"
 #include "web/words.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-// The file system of a web page: none. See web/platform_web.h.
+// The file system of a web page: none. See storage/platform_web.h.
 
-#include "web/platform_web.h"
+#include "storage/platform_web.h"
 #include "storage/platform.h"
 
 #include <cerrno>
