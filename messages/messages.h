@@ -130,4 +130,34 @@ std::string PasswordMissing(const storage::PasswordMissing& missing, std::string
                             std::string_view flagFile);
 std::string FlagUnreadable(const storage::FlagUnreadable& unreadable, std::string_view flagFile);
 
+// ---- tolvana-cipher's frames ----
+//
+// `name` is a file's shown name, `stream` the name of a standard stream
+// ("standard in", "standard ut", "standard fel").
+namespace tool {
+
+inline constexpr std::string_view kStandardInput = "standard in";
+inline constexpr std::string_view kStandardOutput = "standard ut";
+inline constexpr std::string_view kStandardError = "standard fel";
+
+// "N: kan inte läsas: <reason>"
+std::string CannotRead(std::string_view name, std::string_view reason);
+// "standard in kan inte läsas: <reason>", and "… mer än N byte" for a stream
+// longer than `maximum` bytes.
+std::string StreamCannotRead(std::string_view stream, std::string_view reason);
+std::string StreamTooLong(std::string_view stream, std::uint64_t maximum);
+// "standard ut kan inte skrivas: <reason>"
+std::string StreamCannotWrite(std::string_view stream, std::string_view reason);
+// "N: kan inte skrivas: <reason>", that an earlier file is unchanged where
+// `earlierFile`, and the advice for the reason.
+std::string CannotWrite(std::string_view name, const storage::StorageError& error,
+                        bool earlierFile);
+// "N: filen är tom", "N: texten är inte UTF-8"
+std::string FileIsEmpty(std::string_view name);
+std::string NotUtf8(std::string_view name);
+// "N: <message>", a message of the catalogue about the file or stream N.
+std::string About(std::string_view name, std::string_view message);
+
+} // namespace tool
+
 } // namespace tolvana::messages

@@ -21,8 +21,8 @@ void CheckOutputIsNotInput(const Options& options, int in) {
                           ? storage::platform::SameFile(in, options.output)
                           : storage::platform::SameFile(options.input, options.output);
     if (same)
-        throw Failure{kFailed, messages::ShownName(options.output) + ": " +
-                                   messages::OutputIsInput()};
+        throw Failure{kFailed, messages::tool::About(messages::ShownName(options.output),
+                                                     messages::OutputIsInput())};
 }
 
 // Writes the message in pieces, so that reporting needs no memory. Standard
@@ -84,7 +84,8 @@ int Run(const std::vector<std::string>& arguments, int in, int out, int err, cha
             Report(err, failure.message);
             return failure.status;
         } catch (const storage::StorageError& error) {
-            Report(err, NameOf(options.input, kStandardInput) + ": " + messages::StorageReason(error));
+            Report(err, messages::tool::About(NameOf(options.input, kStandardInput),
+                                              messages::StorageReason(error)));
             return kFailed;
         }
     } catch (const std::bad_alloc&) {

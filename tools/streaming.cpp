@@ -1,5 +1,6 @@
 #include "tools/streaming.h"
 
+#include "commands/commands.h"
 #include "messages/messages.h"
 #include "storage/files.h"
 #include "storage/platform.h"
@@ -15,9 +16,9 @@
 
 namespace tolvana::tool {
 
-const std::string kStandardInput = "standard in";
-const std::string kStandardOutput = "standard ut";
-const std::string kStandardError = "standard fel";
+const std::string kStandardInput(messages::tool::kStandardInput);
+const std::string kStandardOutput(messages::tool::kStandardOutput);
+const std::string kStandardError(messages::tool::kStandardError);
 
 std::string NameOf(const std::string& file, const std::string& standard) {
     return IsStandard(file) ? standard : messages::ShownName(file);
@@ -28,6 +29,11 @@ namespace {
 // Why a file operation failed, in the program's words.
 std::string ReasonOf(const storage::StorageError& error) { return messages::StorageReason(error); }
 
+// How a failure to read a named input is told.
+Failure ReadFailure(const std::string& name, const storage::StorageError& error) {
+    return Failure{kFailed, messages::tool::CannotRead(messages::ShownName(name), ReasonOf(error))};
+}
+
 // The input's bytes: a named file, mapped where it can be, or standard input.
 class Input {
 public:
@@ -36,8 +42,7 @@ public:
             try {
                 bytes_ = storage::ReadFileBytes(options.input, maximum);
             } catch (const storage::StorageError& error) {
-                throw Failure{kFailed, messages::ShownName(options.input) +
-                                           ": kan inte läsas: " + ReasonOf(error)};
+                throw ReadFailure(options.input, error);
             }
             return;
         }
@@ -45,10 +50,10 @@ public:
             bytes_ = storage::platform::ReadStream(in, maximum, kStandardInput);
         } catch (const storage::StorageError& error) {
             // A pipe's size is not known: only that it holds more than this.
-            throw Failure{kFailed, kStandardInput + " kan inte läsas: " +
-                                       (error.reason() == storage::StorageError::Reason::TooLarge
-                                            ? "mer än " + std::to_string(maximum) + " byte"
-                                            : ReasonOf(error))};
+            throw Failure{kFailed,
+                          error.reason() == storage::StorageError::Reason::TooLarge
+                              ? messages::tool::StreamTooLong(kStandardInput, maximum)
+                              : messages::tool::StreamCannotRead(kStandardInput, ReasonOf(error))};
         }
     }
 
@@ -74,7 +79,8 @@ public:
             try {
                 storage::platform::WriteStream(fd_, bytes, kStandardOutput);
             } catch (const storage::StorageError& error) {
-                throw Failure{kFailed, kStandardOutput + " kan inte skrivas: " + ReasonOf(error)};
+                throw Failure{kFailed,
+                              messages::tool::StreamCannotWrite(kStandardOutput, ReasonOf(error))};
             }
             return;
         }
@@ -90,13 +96,9 @@ private:
         try {
             step();
         } catch (const storage::StorageError& error) {
-            const std::string advice = messages::SaveAdvice(error.reason());
-            const bool earlier = messages::EarlierFileUnchanged(existed_, error);
-            throw Failure{kFailed, messages::ShownName(name_) + ": kan inte skrivas: " +
-                                       ReasonOf(error) +
-                                       (earlier ? "; en tidigare fil med samma namn är oförändrad"
-                                                : "") +
-                                       (advice.empty() ? "" : ". " + advice)};
+            throw Failure{kFailed, messages::tool::CannotWrite(
+                                       messages::ShownName(name_), error,
+                                       messages::EarlierFileUnchanged(existed_, error))};
         }
     }
 
@@ -117,27 +119,19 @@ std::string ClearCodes(const Options& options, std::string bytes) {
         storage::DecodedText text = storage::DecodeTextFile(std::move(bytes));
         if (options.encoding == Encoding::Utf8 && text.encoding != storage::TextEncoding::Utf8 &&
             text.encoding != storage::TextEncoding::Utf8WithBom)
-            throw Failure{kFailed, name + ": texten är inte UTF-8"};
+            throw Failure{kFailed, messages::tool::NotUtf8(name)};
         if (text.unmappable)
-            throw Failure{kFailed, name + ": " +
-                                       messages::CannotEncrypt(text.unmappable->character,
-                                                               text.unmappable->line)};
+            throw Failure{kFailed, messages::tool::About(
+                                       name, messages::CannotEncrypt(text.unmappable->character,
+                                                                     text.unmappable->line))};
         codes = std::move(text.codes);
     }
     const bool import = options.clearForm == ClearForm::Import ||
                         (options.clearForm == ClearForm::Auto && EndsWith(options.input, ".txt"));
     if (!import) return codes;
-    // As the import command: every field, run together.
-    storage::InputFile fields = storage::FieldsOf(std::move(codes), name);
-    std::string joined;
-    while (!fields.AtEnd()) joined += fields.ReadField();
-    return joined;
+    return commands::JoinFields(std::move(codes), name); // as the import command
 }
 
-// How a failure to read a named input is told.
-Failure ReadFailure(const std::string& name, const storage::StorageError& error) {
-    return Failure{kFailed, name + ": kan inte läsas: " + ReasonOf(error)};
-}
 
 } // namespace
 
@@ -240,12 +234,18 @@ void Decrypt(const Options& options, int in, int out) {
         }
     }
     if (crp) {
-        storage::InputFile fields = storage::FieldsOf(std::move(bytes), name);
-        if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
-        bytes = fields.ReadField(); // as the open command: the first field only
+        // As the open command: the first field only. Where the window leaves
+        // its box as it was, the tool fails: a script must not take an empty
+        // result for the text of a file.
+        commands::Outcome opened = commands::OpenCipher(std::move(bytes), name, name);
+        if (opened.kind == commands::Outcome::Kind::Nothing)
+            throw Failure{kFailed, messages::tool::FileIsEmpty(name)};
+        if (opened.kind == commands::Outcome::Kind::Refused)
+            throw Failure{kFailed, messages::tool::About(name, opened.message)};
+        bytes = std::move(opened.codes);
     }
     if (!streamed) clear = DecryptInTwo(bytes, codePage, failure);
-    if (!clear) throw Failure{kFailed, name + ": " + messages::CannotDecrypt(failure)};
+    if (!clear) throw Failure{kFailed, messages::tool::About(name, messages::CannotDecrypt(failure))};
     Output output(options, out);
     for (std::string_view piece : clear->pieces) output.write(piece);
     output.close();

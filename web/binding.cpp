@@ -15,12 +15,11 @@
 // alone, as the browser gives it.
 
 #include "cipher/cipher.h"
+#include "commands/commands.h"
 #include "messages/messages.h"
-#include "storage/codepage.h"
 #include "storage/files.h"
 #include "storage/limits.h"
 #include "storage/storageerror.h"
-#include "storage/textfile.h"
 #include "storage/platform_web.h"
 #include "web/words.h"
 
@@ -65,42 +64,23 @@ int Result(std::string text, Status status = kDone) {
     return status;
 }
 
-// A character that the code page lacks, and the line it stands on.
-struct Missing {
-    char32_t character;
-    std::uint64_t line;
-};
-
-// Converts the box text in the input to codes. UTF-16 text is converted as
-// the window converts its boxes; a character without a code stops it, and
-// its line is counted by `lineBreak`, the break of the box it comes from.
-std::optional<std::string> BoxCodes(std::size_t size, bool utf16, std::string_view lineBreak,
-                                    Missing& missing) {
-    if (!utf16) return std::string(input, size);
-    const auto* units = reinterpret_cast<const char16_t*>(input);
-    const std::size_t count = size / 2;
-    std::string codes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        const char16_t u = units[i];
-        const int code = u < 0x80 || (u >= 0xA0 && u <= 0xFF) ? u : storage::CodeOfChar(u);
-        if (code >= 0) {
-            codes[i] = static_cast<char>(code);
-            continue;
-        }
-        missing.character = u;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF)
-            missing.character = 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-        missing.line = 1;
-        const std::u16string_view before(units, i);
-        const std::u16string lineBreak16(lineBreak.begin(), lineBreak.end());
-        for (std::size_t at = before.find(lineBreak16); at != std::u16string_view::npos;
-             at = before.find(lineBreak16, at + lineBreak16.size()))
-            ++missing.line;
-        return std::nullopt;
+// A command's outcome, as the page takes it.
+int Give(commands::Outcome outcome) {
+    switch (outcome.kind) {
+    case commands::Outcome::Kind::Done: return Result(std::move(outcome.codes));
+    case commands::Outcome::Kind::Refused: return Result(std::move(outcome.message), kRefused);
+    case commands::Outcome::Kind::Nothing: break;
     }
-    return codes;
+    return kNothing;
 }
+
+// The box text in the input as UTF-16 code units, as the browser keeps text.
+std::u16string_view Units(std::size_t size) {
+    return {reinterpret_cast<const char16_t*>(input), size / 2};
+}
+
+// The box text in the input as bytes: plain ASCII, its codes already.
+std::string_view Bytes(std::size_t size) { return {input, size}; }
 
 const std::string kSavedName = "tolvana.crp";
 
@@ -159,35 +139,24 @@ int tv_ran_out_of_memory() { return ranOutOfMemory; }
 
 // "Kryptera": the clear text in, its cipher text out.
 int tv_kryptera(std::size_t size, int utf16, char decimal) {
-    Missing missing{};
-    std::optional<std::string> codes = BoxCodes(size, utf16, "\r\n", missing);
-    if (!codes) return Result(messages::CannotEncrypt(missing.character, missing.line), kRefused);
-    return Result(Kryptera(*codes, kLineFeed, decimal));
+    return Give(utf16 ? commands::Encrypt(Units(size), decimal)
+                      : commands::Encrypt(Bytes(size), decimal));
 }
 
 // "Dekryptera": the cipher text in, its clear text out.
 int tv_dekryptera(std::size_t size, int utf16) {
-    Missing missing{};
-    std::optional<std::string> codes = BoxCodes(size, utf16, "\n", missing);
-    if (!codes) return Result(messages::CannotDecrypt(missing.character, missing.line), kRefused);
-    DecodeFailure failure;
-    std::optional<std::string> clear = Dekryptera(*codes, kLineFeed, failure);
-    if (!clear) return Result(messages::CannotDecrypt(failure), kRefused);
-    return Result(std::move(*clear));
+    return Give(utf16 ? commands::Decrypt(Units(size)) : commands::Decrypt(Bytes(size)));
 }
 
 // "Spara som": the cipher text in, the bytes of its ".crp" file out, written
 // by the file layer as the program writes them.
 int tv_save(std::size_t size, int utf16) {
-    Missing missing{};
-    std::optional<std::string> codes = BoxCodes(size, utf16, "\n", missing);
-    if (!codes) return Result(messages::CipherNotSaved(missing.character, missing.line), kRefused);
-    // Such a file could not be read back whole.
-    if (codes->find('"') != std::string::npos)
-        return Result(messages::CipherWithQuoteNotSaved(), kRefused);
+    commands::Outcome checked = utf16 ? commands::CheckSave(Units(size))
+                                      : commands::CheckSave(std::string(Bytes(size)));
+    if (checked.kind != commands::Outcome::Kind::Done) return Give(std::move(checked));
     storage::OutputFile file = storage::OpenForOutput(kSavedName);
-    file.WriteField(*codes);
-    codes.reset();
+    file.WriteField(checked.codes);
+    checked.codes = std::string();
     file.Close();
     return Result(*storage::platform::TakeWrittenFile(kSavedName));
 }
@@ -207,29 +176,15 @@ int tv_check_file(int text, double size) {
 // The message for a dropped file that is neither ".crp" nor ".txt".
 int tv_other_type() { return Result(messages::FileOfOtherKind(ShownFileName()), kRefused); }
 
-// "Öppna en krypterad fil": the file's bytes in, its first field out. A file
-// that holds no field changes nothing.
+// "Öppna en krypterad fil": the file's bytes in, its first field out.
 int tv_open_cipher(std::size_t size) {
-    storage::InputFile file = storage::FieldsOf(std::string(input, size), name);
-    if (file.AtEnd()) return kNothing;
-    return Result(file.ReadField());
+    return Give(commands::OpenCipher(std::string(Bytes(size)), name, ShownFileName()));
 }
 
 // "Öppna fil för tolvana": the file's bytes in, all its fields run together
-// out. The text is read as UTF-8, as UTF-16 after a byte-order mark, or else as
-// code page bytes; a character the code page lacks refuses the file. A file
-// that holds no field changes nothing.
+// out.
 int tv_import(std::size_t size) {
-    storage::DecodedText text = storage::DecodeTextFile(std::string_view(input, size));
-    if (text.unmappable)
-        return Result(messages::TextFileNotImported(ShownFileName(), text.unmappable->character,
-                                                    text.unmappable->line),
-                      kRefused);
-    storage::InputFile file = storage::FieldsOf(std::move(text.codes), name);
-    if (file.AtEnd()) return kNothing;
-    std::string accumulated;
-    while (!file.AtEnd()) accumulated += file.ReadField();
-    return Result(std::move(accumulated));
+    return Give(commands::ImportText(std::string(Bytes(size)), name, ShownFileName()));
 }
 
 } // extern "C"

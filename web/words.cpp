@@ -1,30 +1,34 @@
 #include "web/words.h"
 
+#include "messages/captions.h"
+
 #include <utility>
 
 namespace tolvana::web {
 namespace {
 
+namespace captions = messages::captions;
+
 constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
-    {"title", "Tolvana"},
-    {"clear", "Skriv in den text som ska krypteras"},
-    {"cipher", "Texten krypterad"},
-    {"encrypt", "Kryptera"},
-    {"decrypt", "Dekryptera"},
-    {"open", "Öppna en krypterad fil"},
-    {"open-dialog", "ladda en krypterad fil"},
-    {"import", "Öppna fil för tolvana"},
-    {"import-dialog", "ladda en Okrypterad fil"},
+    {"title", captions::kTitle},
+    {"clear", captions::kClearLabel},
+    {"cipher", captions::kCipherLabel},
+    {"encrypt", captions::kEncrypt},
+    {"decrypt", captions::kDecrypt},
+    {"open", captions::kOpenCipher},
+    {"open-dialog", captions::kOpenCipherTitle},
+    {"import", captions::kImport},
+    {"import-dialog", captions::kImportTitle},
     {"save", "Spara som"},
     {"decimal", "Decimaltecken i talen som Kryptera skriver"},
     {"comma", "komma (,)"},
     {"point", "punkt (.)"},
     {"ok", "OK"},
-    {"encrypting", "Krypterar …"},
-    {"decrypting", "Dekrypterar …"},
-    {"reading", "Läser filen …"},
-    {"preparing", "Förbereder …"},
-    {"saving", "Sparar filen …"},
+    {"encrypting", captions::kEncrypting},
+    {"decrypting", captions::kDecrypting},
+    {"reading", captions::kReading},
+    {"preparing", captions::kPreparing},
+    {"saving", captions::kSaving},
 };
 
 } // namespace

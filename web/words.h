@@ -1,9 +1,10 @@
 #pragma once
 
-// The words that belong to the web page alone: the captions of its own
-// controls and of its work in progress, in Swedish, as UTF-8. Every message
-// about a failure comes from the program's catalogue (messages/messages.h),
-// so that the page says what the window and tolvana-cipher say.
+// The page's captions by the keys its elements name them by, in Swedish, as
+// UTF-8: those it shares with the window from the catalogue
+// (messages/captions.h), and the few of its own controls. Every message about
+// a failure comes from the catalogue too (messages/messages.h), so that the
+// page says what the window and tolvana-cipher say.
 
 #include <optional>
 #include <string_view>
