@@ -158,7 +158,8 @@ TEST(Readable, AboutWindowLabelsAndButtons) {
 }
 
 TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) {
-    HelpWindow window(nullptr);
+    testing::PasswordFolder passwords;
+    HelpWindow window(passwords.places());
     window.show();
     EXPECT_EQ(ExpectControlsFit(&window), 0); // only the text box, which wraps
     auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("TxtHelp"));

@@ -1,9 +1,11 @@
 #pragma once
 
-// The window tests' fixture: scripted dialogs, fake system tools, the
-// secondary windows of one main window, and no window left afterwards.
+// The window tests' fixture: scripted dialogs, fake system tools, password
+// files of their own, the secondary windows of one main window, and no window
+// left afterwards.
 
 #include "tests/support/fake_system.h"
+#include "tests/support/password_folder.h"
 // GCC 12 at -O2 wrongly takes the scripted dialogs' copied optional<QString>
 // for uninitialized.
 #include "tests/support/scripted_dialogs.h"
@@ -20,7 +22,8 @@ class WindowTest : public ::testing::Test {
 protected:
     ScriptedDialogs dialogs;
     FakeSystemTools tools;
-    ui::SecondaryWindows windows{dialogs, tools};
+    PasswordFolder passwords;
+    ui::SecondaryWindows windows{dialogs, tools, [this] { return passwords.places(); }};
 
     void TearDown() override {
         for (QWidget* window : QApplication::topLevelWidgets()) delete window;
