@@ -153,8 +153,9 @@ TEST(Readable, AboutWindowLabelsAndButtons) {
     testing::FakeSystemTools tools;
     AboutWindow window(dialogs, tools);
     window.show();
-    // OK, "System Info...", the description, the notice, the title, the version.
-    EXPECT_EQ(ExpectControlsFit(&window), 6);
+    // OK, "System Info...", "Licenser…", the description, the notice, the
+    // title, the version.
+    EXPECT_EQ(ExpectControlsFit(&window), 7);
 }
 
 TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) {
