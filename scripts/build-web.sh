@@ -59,5 +59,19 @@ nice -n 10 em++ -std=c++20 -O2 -Wall -Wextra -Wpedantic \
     -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=2GB -sDYNAMIC_EXECUTION=0 \
     -sEXPORTED_FUNCTIONS="${exports#,}" -sEXPORTED_RUNTIME_METHODS=[]
 
-/usr/bin/python3 web/assemble.py web/page.html web/page.css "$BUILD/core/core.wasm" \
-    "$BUILD/tolvana.html" "$BUILD/core/core.js" web/textbox.js web/page.js
+# The page's licence notices: Tolvana's own, with its version and the commit
+# it is built from (as the program's About window has them), and those of
+# emscripten's runtime, which the page carries.
+version=$(sed -nE 's/^project\(Tolvana VERSION ([0-9.]+) .*/\1/p' CMakeLists.txt)
+commit=okänd
+if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$ROOT" ]; then
+    commit=$(git rev-parse HEAD)
+fi
+rule=$(printf '%s' "$version" | tr '0-9.' '=')
+sed -e "s/@PROJECT_VERSION@/$version/; s/@TOLVANA_VERSION_RULE@/$rule/" \
+    -e "s/@TOLVANA_COMMIT@/$commit/" licenses/00-tolvana.txt.in >"$BUILD/notices.txt"
+printf '\n' >>"$BUILD/notices.txt"
+cat licenses/40-emscripten.txt >>"$BUILD/notices.txt"
+
+/usr/bin/python3 web/assemble.py --notices "$BUILD/notices.txt" web/page.html web/page.css \
+    "$BUILD/core/core.wasm" "$BUILD/tolvana.html" "$BUILD/core/core.js" web/textbox.js web/page.js
