@@ -176,8 +176,7 @@ void AboutWindow::showLicenses() {
     licenses_->activateWindow();
 }
 
-LicenseWindow::LicenseWindow(QWidget* parent)
-    : QDialog(parent), text_(new QPlainTextEdit(this)) {
+LicenseWindow::LicenseWindow(QWidget* parent) : QDialog(parent), text_(new QPlainTextEdit(this)) {
     setObjectName(QStringLiteral("frmLicenses"));
     setWindowTitle(QStringLiteral("Licenser"));
     // Wide enough for a licence's 80-character lines in a fixed-width font.
