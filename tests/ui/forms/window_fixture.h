@@ -12,6 +12,7 @@
 #include "ui/forms/secondarywindows.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,7 +27,11 @@ protected:
     ui::SecondaryWindows windows{dialogs, tools, [this] { return passwords.places(); }};
 
     void TearDown() override {
-        for (QWidget* window : QApplication::topLevelWidgets()) delete window;
+        // A window may own another (the About window its notices), which
+        // goes with it: each is deleted only while it is still there.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* window : QApplication::topLevelWidgets()) windows.append(window);
+        for (const QPointer<QWidget>& window : windows) delete window.data();
     }
 
     // Runs the deletions that closing windows asked for.
