@@ -4,14 +4,16 @@ the compiled core, with a Content-Security-Policy that lets in exactly that
 style and that script (by their SHA-256) and WebAssembly, and nothing from
 anywhere else.
 
-    assemble.py TEMPLATE STYLE WASM OUTPUT SCRIPT...
+    assemble.py [--notices FILE] TEMPLATE STYLE WASM OUTPUT SCRIPT...
 
 The scripts are joined in the order given, after the core's bytes in base64
-(as TOLVANA_WASM). The page fails to build when it would be larger than
+(as TOLVANA_WASM). The licence notices of FILE, plain text, go where the
+template holds @NOTICES@. The page fails to build when it would be larger than
 TOLVANA_WEB_MAX_BYTES (default 250 kB of 1024 bytes)."""
 
 import base64
 import hashlib
+import html
 import os
 import sys
 
@@ -35,6 +37,10 @@ def read(path):
 
 
 def main(argv):
+    notices = None
+    if len(argv) > 2 and argv[1] == "--notices":
+        notices = read(argv[2])
+        argv = argv[:1] + argv[3:]
     if len(argv) < 6:
         sys.exit(__doc__)
     template, style_path, wasm_path, output = argv[1:5]
@@ -50,6 +56,12 @@ def main(argv):
     for mark in ("@CSP@", "@STYLE@", "@SCRIPT@"):
         if page.count(mark) != 1:
             sys.exit(f"assemble.py: {template} must hold {mark} once")
+    if page.count("@NOTICES@") != (1 if notices is not None else 0):
+        sys.exit(f"assemble.py: {template} must hold @NOTICES@ once, and --notices give them")
+    if notices is not None:
+        # Plain text in a <pre>: only &, < and > need escaping, and no mark
+        # is searched for in what is put in.
+        page = page.replace("@NOTICES@", html.escape(notices, quote=False))
     policy = POLICY.format(script=digest(script), style=digest(style))
     # The marks are replaced in this order so that nothing put in is searched.
     head, rest = page.split("@SCRIPT@")

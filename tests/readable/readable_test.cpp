@@ -153,12 +153,14 @@ TEST(Readable, AboutWindowLabelsAndButtons) {
     testing::FakeSystemTools tools;
     AboutWindow window(dialogs, tools);
     window.show();
-    // OK, "System Info...", the description, the notice, the title, the version.
-    EXPECT_EQ(ExpectControlsFit(&window), 6);
+    // OK, "System Info...", "Licenser…", the description, the notice, the
+    // title, the version.
+    EXPECT_EQ(ExpectControlsFit(&window), 7);
 }
 
 TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) {
-    HelpWindow window(nullptr);
+    testing::PasswordFolder passwords;
+    HelpWindow window(passwords.places());
     window.show();
     EXPECT_EQ(ExpectControlsFit(&window), 0); // only the text box, which wraps
     auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("TxtHelp"));

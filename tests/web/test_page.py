@@ -384,7 +384,7 @@ class Access(PageTest):
         # does; Tab goes round every control once (and the browser's own).
         self.assertEqual(b.driver.switch_to.active_element.get_attribute("id"), "clear")
         order = []
-        for _ in range(9):
+        for _ in range(10):
             ActionChains(b.driver).send_keys(Keys.TAB).perform()
             active = b.driver.switch_to.active_element
             if active.tag_name == "body":
@@ -394,7 +394,8 @@ class Access(PageTest):
                                active)
             self.assertNotEqual(outline[0], "none", order[-1])
             self.assertGreaterEqual(float(outline[1].rstrip("px")), 2, order[-1])
-        self.assertEqual(order, ["cipher", ".", "encrypt", "decrypt", "open", "import", "save", "clear"])
+        self.assertEqual(order, ["cipher", ".", "encrypt", "decrypt", "licenses", "open", "import", "save",
+                                 "clear"])
 
         # Type, choose the comma with the arrow keys, and press "Kryptera" by key.
         b.element("clear").send_keys("b")
@@ -408,6 +409,24 @@ class Access(PageTest):
         b.driver.switch_to.active_element.send_keys(Keys.ESCAPE)
         b.wait(lambda: b.message() is None, "Escape did not close the message")
         self.assertEqual(b.driver.switch_to.active_element.get_attribute("id"), "decrypt")
+
+    def test_licence_notices_open_by_keyboard_and_name_what_the_page_carries(self):
+        b = self.browser
+        notices = b.element("notices")
+        self.assertFalse(notices.is_displayed())
+        b.element("licenses").send_keys(Keys.ENTER)
+        b.wait(lambda: notices.is_displayed(), "Enter did not open the notices")
+        text = notices.text
+        # Tolvana's own notice first, with its version and commit, then
+        # emscripten's runtime with the texts of its licences.
+        self.assertTrue(text.startswith("Tolvana 1.0.0\n"), text[:80])
+        self.assertRegex(text, r"Built from commit ([0-9a-f]{40}|okänd)\.")
+        self.assertIn("LicenseRef-proprietary", text)
+        for part in ("Emscripten 3.1.6 runtime", "The Emscripten Authors", "University of Illinois/NCSA",
+                     "musl", "Rich Felker", "LLVM Exceptions to the Apache 2.0 License",
+                     "Version 2.0, January 2004"):
+            self.assertIn(part, text)
+        self.assertNotIn("@", text, "a placeholder left in the notices")
 
     def test_fits_a_phone(self):
         b = self.browser

@@ -1,14 +1,19 @@
 #include "ui/forms/aboutwindow.h"
 
 #include "ui/dialogs/dialogs.h"
+#include "ui/forms/buildinfo.h"
 #include "ui/forms/twips.h"
 #include "ui/platform/sysinfo.h"
 
 #include <QColor>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace tolvana::ui {
 
@@ -53,6 +58,13 @@ QString VersionText() {
         .arg(TOLVANA_VERSION_MAJOR)
         .arg(TOLVANA_VERSION_MINOR)
         .arg(TOLVANA_VERSION_PATCH);
+}
+
+QString DescriptionText() {
+    return QStringLiteral("Tolvana turns a short text into a number cipher and back.\n"
+                          "Built from commit %1.\n"
+                          "Licence: LicenseRef-proprietary.")
+        .arg(BuildCommit().left(12));
 }
 
 QImage AboutPicture() {
@@ -119,14 +131,21 @@ AboutWindow::AboutWindow(Dialogs& dialogs, SystemTools& tools)
     connect(sysInfo, &QPushButton::clicked, this, [this] { startSysInfo(); });
     setTabOrder(ok, sysInfo);
 
-    AddLabel(this, "lblDescription",
-             QStringLiteral("Tolvana turns a short text into a number cipher and back."),
-             TwipsRect(1050, 1125, 3885, 1170));
+    AddLabel(this, "lblDescription", DescriptionText(), TwipsRect(1050, 1125, 3885, 1170));
     AddLabel(this, "lblDisclaimer",
              QStringLiteral("The cipher has no key: anyone with Tolvana can read it."),
              TwipsRect(255, 2625, 3870, 825));
     AddLabel(this, "tolvana1", QStringLiteral("Olmira"), TwipsRect(1320, 240, 3885, 480));
     AddLabel(this, "lblVersion", QString(), TwipsRect(1050, 780, 3885, 225));
+
+    // Below the description, inside the lower part of its box that its four
+    // lines leave free; the third button in the tab order.
+    auto* licenses = new QPushButton(QStringLiteral("Licenser…"), this);
+    licenses->setObjectName(QStringLiteral("cmdLicenses"));
+    licenses->setGeometry(TwipsRect(1050, 1950, 1245, 345));
+    licenses->setAutoDefault(false);
+    connect(licenses, &QPushButton::clicked, this, [this] { showLicenses(); });
+    setTabOrder(sysInfo, licenses);
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Image1"));
@@ -145,6 +164,39 @@ AboutWindow::AboutWindow(Dialogs& dialogs, SystemTools& tools)
 void AboutWindow::load() {
     setWindowTitle(QStringLiteral("About ") + QLatin1String(kApplicationTitle));
     findChild<QLabel*>(QStringLiteral("lblVersion"))->setText(VersionText());
+}
+
+void AboutWindow::showLicenses() {
+    if (!licenses_) {
+        licenses_ = new LicenseWindow(this);
+        licenses_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    licenses_->show();
+    licenses_->raise();
+    licenses_->activateWindow();
+}
+
+LicenseWindow::LicenseWindow(QWidget* parent) : QDialog(parent), text_(new QPlainTextEdit(this)) {
+    setObjectName(QStringLiteral("frmLicenses"));
+    setWindowTitle(QStringLiteral("Licenser"));
+    // Wide enough for a licence's 80-character lines in a fixed-width font.
+    text_->setObjectName(QStringLiteral("txtLicenses"));
+    text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text_->setPlainText(LicenseNotices());
+    const int width = text_->fontMetrics().horizontalAdvance(QString(82, u'0'));
+    resize(width + 60, 480);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("cmdClose"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_);
+    layout->addWidget(buttons);
+    text_->setFocus();
 }
 
 void AboutWindow::startSysInfo() {

@@ -3,6 +3,8 @@
 #include "ui/forms/aboutwindow.h"
 #include "ui/forms/helpwindow.h"
 
+#include <utility>
+
 namespace tolvana::ui {
 
 namespace {
@@ -22,12 +24,13 @@ void ShowInFront(QWidget* window) {
 
 } // namespace
 
-SecondaryWindows::SecondaryWindows(Dialogs& dialogs, SystemTools& tools)
-    : dialogs_(dialogs), tools_(tools) {}
+SecondaryWindows::SecondaryWindows(Dialogs& dialogs, SystemTools& tools,
+                                   std::function<PasswordPlaces()> passwordPlaces)
+    : dialogs_(dialogs), tools_(tools), passwordPlaces_(std::move(passwordPlaces)) {}
 
 void SecondaryWindows::showHelp() {
     if (!OpenWindow(help_)) {
-        help_ = new HelpWindow;
+        help_ = new HelpWindow(passwordPlaces_());
         help_->setAttribute(Qt::WA_DeleteOnClose);
     }
     ShowInFront(help_);

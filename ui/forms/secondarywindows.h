@@ -7,10 +7,13 @@
 // running, after the main window has closed.
 
 #include "ui/forms/twips.h"
+#include "ui/platform/passwordplaces.h"
 #include "ui/platform/sysinfo.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 namespace tolvana::ui {
 
@@ -20,7 +23,10 @@ class SecondaryWindows {
 public:
     // `dialogs` and `tools` serve the About window for as long as it is open,
     // which may be longer than the main window lives: they must outlive both.
-    SecondaryWindows(Dialogs& dialogs, SystemTools& tools);
+    // `passwordPlaces` gives the places whose files the help window names,
+    // asked each time the window is built.
+    SecondaryWindows(Dialogs& dialogs, SystemTools& tools,
+                     std::function<PasswordPlaces()> passwordPlaces = DefaultPasswordPlaces);
 
     // Show the help window ("FRMHELP") or the About window ("frmAbout"), or
     // bring the open one to the front. They return at once.
@@ -34,6 +40,7 @@ public:
 private:
     Dialogs& dialogs_;
     SystemTools& tools_;
+    std::function<PasswordPlaces()> passwordPlaces_;
     QPointer<QWidget> help_;
     QPointer<QWidget> about_;
 };

@@ -3,10 +3,13 @@
 
 #include "tests/ui/forms/window_fixture.h"
 #include "ui/forms/aboutwindow.h"
+#include "ui/forms/buildinfo.h"
 #include "ui/platform/systemtools.h"
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -45,7 +48,7 @@ TEST_F(AboutWindowTest, FixedToolWindowWithItsControlsInPlace) {
         {"cmdOK", {283, 175, 84, 23}},         {"cmdSysInfo", {284, 205, 83, 23}},
         {"lblDescription", {70, 75, 259, 78}}, {"lblDisclaimer", {17, 175, 258, 55}},
         {"tolvana1", {88, 16, 259, 32}},       {"lblVersion", {70, 52, 259, 15}},
-        {"Image1", {24, 8, 57, 32}},
+        {"Image1", {24, 8, 57, 32}},           {"cmdLicenses", {70, 130, 83, 23}},
     };
     for (const auto& [name, geometry] : controls) {
         QWidget* widget = child(about, name);
@@ -71,10 +74,63 @@ TEST_F(AboutWindowTest, FocusStartsOnOkAndTabVisitsOnlyTheButtons) {
     QWidget* about = windows.aboutWindow();
     ASSERT_TRUE(activate(about));
     EXPECT_EQ(QApplication::focusWidget(), child(about, "cmdOK"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), child(about, "cmdSysInfo"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), child(about, "cmdOK"));
+    for (const char* next : {"cmdSysInfo", "cmdLicenses", "cmdOK"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), child(about, next)) << next;
+    }
+}
+
+TEST_F(AboutWindowTest, DescriptionNamesTheCommitAndTheLicence) {
+    windows.showAbout();
+    const QString text = child<QLabel>(windows.aboutWindow(), "lblDescription")->text();
+    // The commit comes from git when CMake configured the build.
+    const QString commit = ui::BuildCommit();
+    EXPECT_TRUE(commit == QStringLiteral("okänd") ||
+                QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(commit).hasMatch())
+        << commit.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Built from commit ") + commit.left(12) + u'.'));
+    EXPECT_TRUE(text.contains(QStringLiteral("Licence: LicenseRef-proprietary.")));
+}
+
+TEST_F(AboutWindowTest, LicensesShowsEveryNoticeTheProgramCarries) {
+    windows.showAbout();
+    QWidget* about = windows.aboutWindow();
+    ASSERT_TRUE(activate(about));
+    QTest::mouseClick(child(about, "cmdLicenses"), Qt::LeftButton);
+    QTest::mouseClick(child(about, "cmdLicenses"), Qt::LeftButton); // the same one again
+    const QList<QDialog*> shown = about->findChildren<QDialog*>(QStringLiteral("frmLicenses"));
+    ASSERT_EQ(shown.size(), 1);
+    QDialog* licenses = shown.front();
+    EXPECT_TRUE(licenses->isVisible());
+    EXPECT_EQ(licenses->windowTitle(), QStringLiteral("Licenser"));
+    auto* box = child<QPlainTextEdit>(licenses, "txtLicenses");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isReadOnly());
+    const QString text = box->toPlainText();
+    EXPECT_EQ(text, ui::LicenseNotices());
+
+    // Tolvana's own notice first, then Qt's, of the very version built with,
+    // with the whole of the LGPL and of the GPL that it builds on.
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Tolvana %1.%2.%3\n")
+                                    .arg(TOLVANA_VERSION_MAJOR)
+                                    .arg(TOLVANA_VERSION_MINOR)
+                                    .arg(TOLVANA_VERSION_PATCH)));
+    EXPECT_TRUE(text.contains(QStringLiteral("Built from commit ") + ui::BuildCommit()));
+    EXPECT_TRUE(text.contains(QStringLiteral("LicenseRef-proprietary")));
+    const auto at = [&](const QString& part) { return text.indexOf(part); };
+    const qsizetype qt = at(QStringLiteral("\nQt " QT_VERSION_STR "\n"));
+    const qsizetype lgpl = at(QStringLiteral("GNU LESSER GENERAL PUBLIC LICENSE"));
+    const qsizetype gpl = at(QStringLiteral("                    GNU GENERAL PUBLIC LICENSE"));
+    EXPECT_GT(qt, 0);
+    EXPECT_GT(lgpl, qt);
+    EXPECT_GT(gpl, lgpl);
+    EXPECT_TRUE(text.contains(QStringLiteral("qtbase-everywhere-src-" QT_VERSION_STR ".tar.xz")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<https://www.gnu.org/licenses/why-not-lgpl.html>")));
+    EXPECT_FALSE(text.contains(u'@')) << "a placeholder left in a notice";
+
+    QTest::mouseClick(child(licenses, "cmdClose"), Qt::LeftButton);
+    EXPECT_FALSE(licenses->isVisible());
+    EXPECT_EQ(windows.aboutWindow(), about);
 }
 
 TEST_F(AboutWindowTest, OkEnterAndEscCloseTheWindow) {

@@ -1,9 +1,11 @@
-// The help window: its stored text, its design and its focus.
+// The help window: its stored text and guide, its design, its focus and
+// its scrolling.
 
 #include "tests/ui/forms/window_fixture.h"
 #include "ui/forms/helpwindow.h"
 
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -39,9 +41,11 @@ TEST_F(HelpWindowTest, ShowsTheStoredTextWithFocusInIt) {
     auto* box = child<QPlainTextEdit>(help, "TxtHelp");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(QApplication::focusWidget(), box);
-    // Shown with plain line breaks, the text is otherwise the stored one.
+    // Shown with plain line breaks, the text is otherwise the stored one,
+    // the guide below it.
     EXPECT_FALSE(box->toPlainText().contains(u'\r'));
-    EXPECT_EQ(box->toPlainText().replace(u'\n', QStringLiteral("\r\n")), ui::HelpText());
+    EXPECT_EQ(box->toPlainText().replace(u'\n', QStringLiteral("\r\n")),
+              ui::HelpText() + ui::HelpGuide(passwords.places()));
     EXPECT_FALSE(box->isReadOnly());
 }
 
@@ -64,6 +68,43 @@ TEST_F(HelpWindowTest, ResizableWindowWithAFixedWrappingBox) {
     EXPECT_GT(box->document()->firstBlock().layout()->lineCount(), 1);
     EXPECT_FALSE(box->verticalScrollBar()->isVisible());
     EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(HelpWindowTest, TheGuideBelowTheTextIsReachedByScrolling) {
+    windows.showHelp();
+    QWidget* help = windows.helpWindow();
+    ASSERT_TRUE(help && activate(help));
+    auto* box = child<QPlainTextEdit>(help, "TxtHelp");
+    ASSERT_NE(box, nullptr);
+    QScrollBar* bar = box->verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_GT(bar->maximum(), 0) << "the guide does not reach below the box";
+
+    // The keys bring the end of the guide into view, and the wheel scrolls
+    // back, without scroll bars.
+    QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+    const int end = bar->value();
+    EXPECT_GT(end, 0);
+    EXPECT_TRUE(box->viewport()->rect().contains(box->cursorRect()));
+    QWheelEvent wheel(QPointF(10, 10), box->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box->viewport(), &wheel);
+    EXPECT_LT(bar->value(), end);
+}
+
+TEST(HelpGuideTest, NamesEveryPasswordFileInTheOrderTheyAreRead) {
+    // Two places, as on Windows: both pairs of files are named, in order.
+    const ui::PasswordPlaces places(
+        {{{"/a/numberone", "/a/id"}, "/a", false}, {{"/b/numberone", "/b/id"}, {}, true}}, {1});
+    const QString guide = ui::HelpGuide(places);
+    const qsizetype first = guide.indexOf(QStringLiteral("  /a/numberone\r\n  /a/id\r\n"));
+    const qsizetype second = guide.indexOf(QStringLiteral("  /b/numberone\r\n  /b/id\r\n"));
+    EXPECT_GE(first, 0);
+    EXPECT_GT(second, first);
+    EXPECT_TRUE(guide.startsWith(QStringLiteral("\r\n"))); // a blank line after the text
+    EXPECT_TRUE(guide.endsWith(QStringLiteral("\r\n")));
+    EXPECT_FALSE(guide.contains(QRegularExpression(QStringLiteral("[^\r]\n"))));
+    EXPECT_EQ(ui::HelpWindowText(places), ui::HelpText() + guide);
 }
 
 } // namespace

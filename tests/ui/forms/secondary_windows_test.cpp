@@ -72,7 +72,8 @@ TEST_F(SecondaryWindowsTest, ClosedWindowsAreBuiltAfresh) {
     ASSERT_NE(windows.helpWindow(), nullptr);
     ASSERT_NE(windows.aboutWindow(), nullptr);
     const QString text = child<QPlainTextEdit>(windows.helpWindow(), "TxtHelp")->toPlainText();
-    EXPECT_EQ(QString(text).replace(u'\n', QStringLiteral("\r\n")), ui::HelpText());
+    EXPECT_EQ(QString(text).replace(u'\n', QStringLiteral("\r\n")),
+              ui::HelpWindowText(passwords.places()));
     EXPECT_EQ(windows.aboutWindow()->windowTitle(), "About Tolvana");
     EXPECT_FALSE(child<QLabel>(windows.aboutWindow(), "lblVersion")->text().isEmpty());
     EXPECT_EQ(windowsNamed(QStringLiteral("FRMHELP")), 1);
@@ -88,7 +89,7 @@ TEST_F(SecondaryWindowsTest, ProgramRunsUntilTheLastWindowIsClosed) {
     QPointer<QWidget> help;
     QPointer<QWidget> about;
     {
-        ui::SecondaryWindows opener(dialogs, tools);
+        ui::SecondaryWindows opener(dialogs, tools, [this] { return passwords.places(); });
         opener.showHelp();
         opener.showAbout();
         help = opener.helpWindow();

@@ -1,15 +1,18 @@
 #pragma once
 
-// The window tests' fixture: scripted dialogs, fake system tools, the
-// secondary windows of one main window, and no window left afterwards.
+// The window tests' fixture: scripted dialogs, fake system tools, password
+// files of their own, the secondary windows of one main window, and no window
+// left afterwards.
 
 #include "tests/support/fake_system.h"
+#include "tests/support/password_folder.h"
 // GCC 12 at -O2 wrongly takes the scripted dialogs' copied optional<QString>
 // for uninitialized.
 #include "tests/support/scripted_dialogs.h"
 #include "ui/forms/secondarywindows.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -20,10 +23,15 @@ class WindowTest : public ::testing::Test {
 protected:
     ScriptedDialogs dialogs;
     FakeSystemTools tools;
-    ui::SecondaryWindows windows{dialogs, tools};
+    PasswordFolder passwords;
+    ui::SecondaryWindows windows{dialogs, tools, [this] { return passwords.places(); }};
 
     void TearDown() override {
-        for (QWidget* window : QApplication::topLevelWidgets()) delete window;
+        // A window may own another (the About window its notices), which
+        // goes with it: each is deleted only while it is still there.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* window : QApplication::topLevelWidgets()) windows.append(window);
+        for (const QPointer<QWidget>& window : windows) delete window.data();
     }
 
     // Runs the deletions that closing windows asked for.
