@@ -57,6 +57,12 @@ public:
     QString inputBox(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    QString passwordBox(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    bool ask(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+        return true;
+    }
     std::optional<QString> chooseFile(QWidget*, const FileRequest&) override { return file; }
     std::unique_ptr<tolvana::ui::Progress> progress(QWidget*, const QString&) override {
         struct Silent : tolvana::ui::Progress {
