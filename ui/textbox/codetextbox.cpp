@@ -350,6 +350,7 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
     connect(&d->control, &TextControl::textChanged, this,
             [this](qsizetype position, const QString& removed, const QString& inserted) {
                 d->textChanged(position, removed, inserted);
+                emit edited();
             });
     connect(&d->control, &TextControl::outOfMemory, this, [] { QApplication::beep(); });
     connect(&d->control, &TextControl::dragRequested, this, [this] { d->dragSelection(); });
@@ -367,32 +368,43 @@ QString CodeTextBox::text() const { return d->buffer.text(); }
 void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 CodeTextBox::Preparer CodeTextBox::preparer() const { return d->buffer.preparer(); }
 
-void CodeTextBox::setContent(Content content) {
+void CodeTextBox::setContent(Content content) { d->setContent(std::move(content), false); }
+
+void CodeTextBox::replaceContent(Content content) {
+    if (content.text == d->buffer.text()) return;
+    d->setContent(std::move(content), true);
+}
+
+void CodeTextBoxPrivate::setContent(TextBuffer::Content content, bool undoable) {
+    CodeTextBox* const self = box;
     // Accessibility tools hear of a new text as one change of the whole.
     QString oldShown;
     bool report = TextBoxAccessibilityListens();
     if (report) {
         try {
-            oldShown = toPlainText();
+            oldShown = self->toPlainText();
         } catch (const std::bad_alloc&) {
             report = false;
         }
     }
-    d->buffer.setContent(std::move(content));
-    verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
-    d->updateScrollBars();
+    if (undoable)
+        buffer.replaceContent(std::move(content));
+    else
+        buffer.setContent(std::move(content));
+    self->verticalScrollBar()->setValue(0);
+    self->horizontalScrollBar()->setValue(0);
+    updateScrollBars();
     // A new text starts at the left edge, with the caret at its start.
-    horizontalScrollBar()->setValue(0);
-    viewport()->update();
+    self->horizontalScrollBar()->setValue(0);
+    self->viewport()->update();
     if (report) {
         try {
-            QAccessibleTextUpdateEvent event(this, 0, oldShown, toPlainText());
+            QAccessibleTextUpdateEvent event(self, 0, oldShown, self->toPlainText());
             ReportTextBoxAccessibility(event);
         } catch (const std::bad_alloc&) {
         }
     }
-    d->control.reset();
+    control.reset();
 }
 
 bool CodeTextBox::isReadOnly() const { return d->control.isReadOnly(); }
