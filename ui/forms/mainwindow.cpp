@@ -13,6 +13,7 @@
 #include "ui/texts/codepage.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QToolBar>
 
 #include <algorithm>
@@ -159,6 +161,25 @@ MainWindow::MainWindow(Services services)
     // commands open them; the boxes take dropped text as before.
     setAcceptDrops(true);
     for (CodeTextBox* box : {TextRenText, TextKrypterad}) box->viewport()->installEventFilter(this);
+
+    // A text the user changes exists nowhere else until it is saved.
+    connect(TextRenText, &CodeTextBox::edited, this, [this] {
+        clearUnsaved_ = true;
+        endChosen_ = false;
+    });
+    connect(TextKrypterad, &CodeTextBox::edited, this, [this] {
+        cipherUnsaved_ = true;
+        endChosen_ = false;
+    });
+    // The desktop's session ends (logging out, shutting down); on Windows Qt
+    // brings the end of the session through the same signal.
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        sessionEnding([&manager] { return manager.allowsInteraction(); },
+                      [&manager] { manager.cancel(); });
+        manager.release();
+    });
+#endif
 }
 
 MainWindow::~MainWindow() = default;
@@ -334,11 +355,15 @@ void MainWindow::encrypt() {
                 MissingCharacter(clear, bad, QStringLiteral("\r\n"), messages::CannotEncrypt));
             return;
         }
-        // Both boxes change together or not at all: the empty content is made
-        // before either is set.
+        // The empty content is made before either box is set. Each box keeps
+        // what it held as one step that undo brings back.
         CodeTextBox::Content empty = TextRenText->preparer()(QString());
-        TextKrypterad->setContent(std::move(cipher));
-        TextRenText->setContent(std::move(empty));
+        TextKrypterad->replaceContent(std::move(cipher));
+        TextRenText->replaceContent(std::move(empty));
+        // The cipher text exists only in its box until it is saved.
+        cipherUnsaved_ = true;
+        clearUnsaved_ = false;
+        endChosen_ = false;
     });
 }
 
@@ -368,17 +393,19 @@ void MainWindow::decrypt() {
         });
         if (!finished) return;
         if (bad >= 0) {
-            showMessage(MissingCharacter(cipher, bad, QStringLiteral("\n"),
-                                         [](char32_t c, std::uint64_t line) {
-                                             return messages::CannotDecrypt(c, line);
-                                         }));
+            showMessage(MissingCharacter(
+                cipher, bad, QStringLiteral("\n"),
+                [](char32_t c, std::uint64_t line) { return messages::CannotDecrypt(c, line); }));
             return;
         }
         if (failed) {
             showMessage(Say(messages::CannotDecrypt(*failed)));
             return;
         }
-        TextRenText->setContent(std::move(clear));
+        TextRenText->replaceContent(std::move(clear));
+        // The clear text can be made again from the cipher text as long as
+        // that is kept somewhere.
+        clearUnsaved_ = cipherUnsaved_;
     });
 }
 
@@ -419,8 +446,8 @@ void MainWindow::createPasswordCommand() {
     } catch (const storage::StorageError& error) {
         const bool folder = !place.folder.empty() && error.path() == place.folder;
         showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
-                                                   shown(files.passwordPath),
-                                                   shown(files.flagPath), hadPassword)));
+                                                   shown(files.passwordPath), shown(files.flagPath),
+                                                   hadPassword)));
     }
 }
 
@@ -470,7 +497,8 @@ void MainWindow::openCipherCommand(const QString& path) {
         showTooLarge(path, error);
         return;
     }
-    TextKrypterad->setContent(std::move(cipher));
+    TextKrypterad->replaceContent(std::move(cipher));
+    cipherUnsaved_ = false;
 }
 
 void MainWindow::importTextFile() {
@@ -529,7 +557,10 @@ void MainWindow::importTextCommand(const QString& path) {
                                                       unmappable->character, unmappable->line)));
         return;
     }
-    if (anyField) TextRenText->setContent(std::move(clear));
+    if (anyField) {
+        TextRenText->replaceContent(std::move(clear));
+        clearUnsaved_ = false;
+    }
 }
 
 void MainWindow::openPath(const QString& given) {
@@ -594,8 +625,10 @@ void MainWindow::saveCipherCommand() {
         if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
                 file.emplace(storage::OpenForOutput(target));
                 file->WriteField(*codes);
-            }))
+            })) {
             file->Close();
+            cipherUnsaved_ = false;
+        }
     } catch (const storage::StorageError& error) {
         // The earlier file is only spoken of where there was one (not a folder
         // or a device).
@@ -607,8 +640,37 @@ void MainWindow::saveCipherCommand() {
     }
 }
 
+bool MainWindow::unsavedText() const {
+    return (clearUnsaved_ && !TextRenText->text().isEmpty()) ||
+           (cipherUnsaved_ && !TextKrypterad->text().isEmpty());
+}
+
+bool MainWindow::mayEnd() {
+    if (endChosen_ || !unsavedText()) return true;
+    const bool clearText = clearUnsaved_ && !TextRenText->text().isEmpty();
+    const bool cipherText = cipherUnsaved_ && !TextKrypterad->text().isEmpty();
+    endChosen_ = services_.dialogs.ask(
+        this, kTitle, Say(messages::UnsavedOnEnd(clearText, cipherText)),
+        Say(std::string(messages::kGoBack)), Say(std::string(messages::kEndWithoutSaving)));
+    return endChosen_;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (running_ || !mayEnd())
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
+
+void MainWindow::sessionEnding(const std::function<bool()>& mayAsk,
+                               const std::function<void()>& cancel) {
+    if (running_ || endChosen_ || !unsavedText() || !mayAsk()) return;
+    if (!mayEnd()) cancel();
+}
+
 void MainWindow::quit() {
-    if (!running_) QApplication::closeAllWindows();
+    if (running_ || !mayEnd()) return;
+    QApplication::closeAllWindows();
 }
 
 } // namespace tolvana::ui
