@@ -196,7 +196,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const QStringList files = DroppedFiles(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    for (const QString& file : files) openPath(file);
+    openPaths(files);
 }
 
 void MainWindow::buildControls() {
@@ -307,6 +307,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::showMessage(const QString& text) {
+    if (gathered_) {
+        gathered_->append(text);
+        return;
+    }
     services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
 }
 
@@ -584,6 +588,75 @@ void MainWindow::openPath(const QString& given) {
         importTextPath(path);
     else
         showMessage(Say(messages::FileOfOtherKind(shown)));
+}
+
+void MainWindow::openPaths(const QStringList& given) {
+    if (given.size() == 1) {
+        openPath(given.front());
+        return;
+    }
+    // Only the files named in the message are looked at more closely than
+    // their names; the rest are counted, so that thousands cost no time.
+    constexpr std::size_t kNamed = 10;
+    using messages::LeftReason;
+    std::vector<messages::LeftFile> left;
+    std::uint64_t more = 0;
+    // A single file left is told of in the words it has on its own.
+    QString alone;
+    const auto leave = [&](const QString& name, LeftReason reason, const QString& scheme = {}) {
+        if (left.size() >= kNamed) {
+            ++more;
+            return;
+        }
+        const std::string shown = PathForDisplay(name).toStdString();
+        if (left.empty()) {
+            alone = reason == LeftReason::Missing     ? Say(messages::FileMissing(shown))
+                    : reason == LeftReason::OtherKind ? Say(messages::FileOfOtherKind(shown))
+                    : reason == LeftReason::NotLocal
+                        ? Say(messages::NotALocalFile(shown, scheme.toStdString()))
+                        : QString();
+        }
+        left.push_back({shown, reason});
+    };
+    std::optional<QString> cipherFile;
+    std::optional<QString> textFile;
+    for (const QString& name : given) {
+        const NamedFile named = FileNamedBy(name);
+        if (named.path.isEmpty()) {
+            leave(name, LeftReason::NotLocal, named.scheme);
+            continue;
+        }
+        const QString& path = named.path;
+        const QString extension = ExtensionOf(path);
+        std::optional<QString>* slot = extension == u"crp"   ? &cipherFile
+                                       : extension == u"txt" ? &textFile
+                                                             : nullptr;
+        if (slot && slot->has_value()) {
+            leave(path, slot == &cipherFile ? LeftReason::SecondCipher : LeftReason::SecondText);
+            continue;
+        }
+        if (!slot && left.size() >= kNamed) {
+            ++more;
+            continue;
+        }
+        if (!storage::FileExists(StoragePath(path)))
+            leave(path, LeftReason::Missing);
+        else if (slot)
+            *slot = path;
+        else
+            leave(path, LeftReason::OtherKind);
+    }
+
+    QStringList gathered;
+    gathered_ = &gathered;
+    if (cipherFile) openCipherPath(*cipherFile);
+    if (textFile) importTextPath(*textFile);
+    gathered_ = nullptr;
+    if (left.size() == 1 && more == 0 && !alone.isEmpty())
+        gathered.prepend(alone);
+    else if (!left.empty())
+        gathered.prepend(Say(messages::FilesLeft(left, more)));
+    if (!gathered.isEmpty()) showMessage(gathered.join(QStringLiteral("\n\n")));
 }
 
 void MainWindow::saveCipherFile() {

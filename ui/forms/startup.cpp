@@ -48,7 +48,7 @@ std::unique_ptr<MainWindow> StartProgram(Services services, const QStringList& f
     if (!RunStartupLock(services.dialogs, services.passwordFiles)) return nullptr;
     auto window = std::make_unique<MainWindow>(std::move(services));
     window->show();
-    for (const QString& file : files) window->openPath(file);
+    window->openPaths(files);
     return window;
 }
 
