@@ -418,8 +418,8 @@ void MainWindow::createPassword() {
 }
 
 void MainWindow::createPasswordCommand() {
-    const QString entry = services_.dialogs.inputBox(this, QStringLiteral("Ange ditt lösen"),
-                                                     QStringLiteral("Ange ditt lösen"), QString());
+    const QString title = QStringLiteral("Ange ditt lösen");
+    const QString entry = services_.dialogs.passwordBox(this, title, title, QString());
     // Cancel and an empty entry change nothing: an empty password could never
     // be given at the next start.
     if (entry.isEmpty()) return;
@@ -434,6 +434,14 @@ void MainWindow::createPasswordCommand() {
     if (const storage::PasswordProblem problem = storage::CheckNewPassword(*codes);
         problem != storage::PasswordProblem::None) {
         showMessage(Say(messages::PasswordRefused(problem, *codes)));
+        return;
+    }
+    // The entry hides what is typed, so a slip is caught by typing it twice.
+    const QString again = services_.dialogs.passwordBox(
+        this, QStringLiteral("Ange samma lösen en gång till"), title, QString());
+    if (again.isEmpty()) return;
+    if (again != entry) {
+        showMessage(Say(messages::PasswordsDiffer(AnyPasswordSet(services_.passwordFiles))));
         return;
     }
     // Either both files hold the new password, or both are as they were.
