@@ -244,8 +244,9 @@ void MainWindow::buildControls() {
 
     setTabOrder(TextRenText, TextKrypterad);
     setTabOrder(TextKrypterad, KKnapKryptera);
-    setTabOrder(KKnapKryptera, KKnappDekryptera);
-    setTabOrder(KKnappDekryptera, SkapaLosen);
+    // As they stand on the screen: the buttons from left to right.
+    setTabOrder(KKnapKryptera, SkapaLosen);
+    setTabOrder(SkapaLosen, KKnappDekryptera);
 
     Dialogoppna = new FileDialog(services_.dialogs, this);
 
@@ -255,29 +256,31 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildMenus() {
-    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("Arkiv "));
+    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("&Arkiv "));
     arkiv->setObjectName(QStringLiteral("arkiv"));
     auto addItem = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
-    QAction* open = addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"));
+    QAction* open = addItem(arkiv, "open", QStringLiteral("&Öppna en krypterad fil"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &MainWindow::openCipherFile);
-    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
+    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för &tolvana"));
     connect(chopen, &QAction::triggered, this, &MainWindow::importTextFile);
-    QAction* save = addItem(arkiv, "save", QStringLiteral("Spara tolvana"));
+    QAction* save = addItem(arkiv, "save", QStringLiteral("&Spara tolvana"));
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QAction::triggered, this, &MainWindow::saveCipherFile);
-    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("Avsluta"));
+    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("&Avsluta"));
+    closeProg->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(closeProg, &QAction::triggered, this, &MainWindow::quit);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Hjälp"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Hjälp"));
     help->setObjectName(QStringLiteral("Help"));
-    QAction* help2 = addItem(help, "Help2", QStringLiteral("Hjälp"));
+    QAction* help2 = addItem(help, "Help2", QStringLiteral("&Hjälp"));
+    help2->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help2, &QAction::triggered, this, [this] { secondary_.showHelp(); });
-    QAction* about = addItem(help, "about", QStringLiteral("Om programmet"));
+    QAction* about = addItem(help, "about", QStringLiteral("&Om programmet"));
     connect(about, &QAction::triggered, this, [this] { secondary_.showAbout(); });
 }
 

@@ -3,6 +3,9 @@
 #include "ui/forms/aboutwindow.h"
 #include "ui/forms/helpwindow.h"
 
+#include <QPlainTextEdit>
+#include <QShortcut>
+
 namespace tolvana::ui {
 
 namespace {
@@ -11,6 +14,12 @@ namespace {
 // may linger hidden until Qt deletes it, but it is never shown again.
 QWidget* OpenWindow(const QPointer<QWidget>& window) {
     return window && window->isVisible() ? window.data() : nullptr;
+}
+
+// Escape closes a secondary window, as it closes a dialog.
+void CloseOnEscape(QWidget* window) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
 void ShowInFront(QWidget* window) {
@@ -29,6 +38,13 @@ void SecondaryWindows::showHelp() {
     if (!OpenWindow(help_)) {
         help_ = new HelpWindow;
         help_->setAttribute(Qt::WA_DeleteOnClose);
+        CloseOnEscape(help_);
+        // The help text can be read, selected and copied, but not changed.
+        for (auto* text : help_->findChildren<QPlainTextEdit*>()) {
+            text->setReadOnly(true);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                          Qt::TextSelectableByKeyboard);
+        }
     }
     ShowInFront(help_);
 }
@@ -37,6 +53,7 @@ void SecondaryWindows::showAbout() {
     if (!OpenWindow(about_)) {
         about_ = new AboutWindow(dialogs_, tools_);
         about_->setAttribute(Qt::WA_DeleteOnClose);
+        CloseOnEscape(about_);
     }
     ShowInFront(about_);
 }

@@ -609,6 +609,16 @@ bool CodeTextBox::event(QEvent* event) {
         }
         d->updateScrollBars();
         viewport()->update();
+    } else if (event->type() == QEvent::Paint && hasFocus()) {
+        // The frame shows the focus in the highlight colour, also in styles
+        // that draw a scroll area's frame alike with and without it.
+        const bool handled = QAbstractScrollArea::event(event);
+        if (frameWidth() > 0) {
+            QPainter painter(this);
+            painter.setPen(palette().color(QPalette::Highlight));
+            painter.drawRect(frameRect().adjusted(0, 0, -1, -1));
+        }
+        return handled;
     }
     return QAbstractScrollArea::event(event);
 }
@@ -778,6 +788,7 @@ void CodeTextBox::dropEvent(QDropEvent* event) {
 void CodeTextBox::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     d->restartBlinking();
+    update(); // the focus frame
 }
 
 void CodeTextBox::focusOutEvent(QFocusEvent* event) {
@@ -785,6 +796,7 @@ void CodeTextBox::focusOutEvent(QFocusEvent* event) {
     d->blinkTimer.stop();
     d->caretOn = false;
     viewport()->update();
+    update(); // the focus frame
 }
 
 void CodeTextBox::timerEvent(QTimerEvent* event) {

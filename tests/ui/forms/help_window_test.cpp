@@ -42,7 +42,9 @@ TEST_F(HelpWindowTest, ShowsTheStoredTextWithFocusInIt) {
     // Shown with plain line breaks, the text is otherwise the stored one.
     EXPECT_FALSE(box->toPlainText().contains(u'\r'));
     EXPECT_EQ(box->toPlainText().replace(u'\n', QStringLiteral("\r\n")), ui::HelpText());
-    EXPECT_FALSE(box->isReadOnly());
+    // Read and copied, not changed.
+    EXPECT_TRUE(box->isReadOnly());
+    EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByKeyboard);
 }
 
 TEST_F(HelpWindowTest, ResizableWindowWithAFixedWrappingBox) {
