@@ -27,8 +27,8 @@ TEST(NameFilters, TurnsDescriptionPatternPairsIntoQtFilters) {
 TEST(QuestionBox, GoingBackIsTheDefaultAndWhatEscGives) {
     for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
         QPushButton* accept = nullptr;
-        const auto box = MakeQuestionBox(nullptr, "Tolvana", "Texten går förlorad.",
-                                         "Gå tillbaka", "Avsluta utan att spara", &accept);
+        const auto box = MakeQuestionBox(nullptr, "Tolvana", "Texten går förlorad.", "Gå tillbaka",
+                                         "Avsluta utan att spara", &accept);
         box->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
         QTest::keyClick(box.get(), key);
@@ -49,6 +49,15 @@ TEST(PasswordBox, HidesWhatIsTyped) {
     const QChar hidden(entry->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter));
     EXPECT_EQ(entry->displayText(), QString(7, hidden));
     EXPECT_EQ(box->textValue(), "hemligt");
+
+    // A pre-filled hint, which cannot be read in a hidden entry, goes at the
+    // first key.
+    const auto hinted =
+        MakePasswordBox(nullptr, "Ange lösenord", "Lösenord", "Skriv ditt lösen här");
+    hinted->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(hinted.get()));
+    QTest::keyClicks(hinted->findChild<QLineEdit*>(), "abc");
+    EXPECT_EQ(hinted->textValue(), "abc");
 }
 
 } // namespace
