@@ -459,7 +459,7 @@ QString TextBuffer::replace(qsizetype from, qsizetype to, const QString& text, b
     if (merge)
         undo_.back().inserted = std::move(merged);
     else
-        undo_.push_back(Edit{from, removed, text});
+        undo_.push_back(Edit{from, removed, text, {}});
     redo_.clear();
     typing_ = extendTyping;
     return removed;

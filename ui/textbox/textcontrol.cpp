@@ -297,7 +297,7 @@ bool TextControl::replace(qsizetype from, qsizetype to, const QString& text) {
         if (from == to && text.isEmpty()) return;
         QString removed = buffer_.replace(from, to, text);
         const qsizetype end = from + text.size();
-        edited({from, std::move(removed), text}, end, end);
+        edited({from, std::move(removed), text, {}}, end, end);
     });
 }
 
@@ -308,7 +308,7 @@ bool TextControl::insert(const QString& text, bool typing) {
         if (from == to && text.isEmpty()) return;
         QString removed = buffer_.replace(from, to, text, typing && from == to);
         const qsizetype end = from + text.size();
-        edited({from, std::move(removed), text}, end, end);
+        edited({from, std::move(removed), text, {}}, end, end);
     });
 }
 
