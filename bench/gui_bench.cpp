@@ -13,7 +13,9 @@
 // and painting, each the slowest of many.
 //
 //   gui_bench                 all operations, both sizes, and the box
-//   gui_bench OP CHARACTERS   one operation (kryptera, dekryptera, open, import)
+//   gui_bench OP CHARACTERS   one operation (kryptera, dekryptera, open, import;
+//                             kryptera-anew encrypts another text each run, over
+//                             a cipher text that the box keeps for undo)
 //   gui_bench box CHARACTERS  the box on one line of CHARACTERS characters
 
 #include "cipher/cipher.h"
@@ -57,6 +59,12 @@ public:
     QString inputBox(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    QString passwordBox(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    bool ask(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+        return true;
+    }
     std::optional<QString> chooseFile(QWidget*, const FileRequest&) override { return file; }
     std::unique_ptr<tolvana::ui::Progress> progress(QWidget*, const QString&) override {
         struct Silent : tolvana::ui::Progress {
@@ -70,8 +78,8 @@ public:
 
 constexpr int kRuns = 5;
 
-std::string RandomCodes(qsizetype characters) {
-    std::mt19937 random(12345);
+std::string RandomCodes(qsizetype characters, unsigned seed = 12345) {
+    std::mt19937 random(seed);
     std::string codes(static_cast<std::size_t>(characters), '\0');
     for (char& c : codes) c = static_cast<char>(random());
     return codes;
@@ -116,6 +124,17 @@ int RunOne(const QString& operation, qsizetype characters) {
     if (operation == QLatin1String("kryptera")) {
         const QString clear = tolvana::ui::FromCodes(RandomCodes(characters));
         prepare = [&window, clear] { window.clearTextBox()->setText(clear); };
+        command = [&window] { window.encrypt(); };
+    } else if (operation == QLatin1String("kryptera-anew")) {
+        // Each run encrypts another text, so that the cipher box replaces a
+        // cipher text of its own size and keeps it for undo.
+        auto seed = std::make_shared<unsigned>(1);
+        prepare = [&window, characters, seed] {
+            window.clearTextBox()->setText(
+                tolvana::ui::FromCodes(RandomCodes(characters, ++*seed)));
+        };
+        window.clearTextBox()->setText(tolvana::ui::FromCodes(RandomCodes(characters, 1)));
+        window.encrypt();
         command = [&window] { window.encrypt(); };
     } else if (operation == QLatin1String("dekryptera")) {
         window.clearTextBox()->setText(tolvana::ui::FromCodes(RandomCodes(characters)));

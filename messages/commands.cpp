@@ -53,4 +53,11 @@ std::string CommandNotRun(std::int64_t systemCode) {
                 {std::to_string(systemCode)});
 }
 
+std::string UnsavedOnEnd(bool clearText, bool cipherText) {
+    const char* what = clearText && cipherText ? "Texterna i båda rutorna finns inte sparade"
+                       : cipherText ? "Den krypterade texten i den nedre rutan finns inte sparad"
+                                    : "Texten i den övre rutan finns inte sparad";
+    return Fill("%1 någon annanstans och försvinner om programmet avslutas nu.", {what});
+}
+
 } // namespace tolvana::messages

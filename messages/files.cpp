@@ -124,6 +124,26 @@ std::string NotALocalFile(std::string_view address, std::string_view scheme) {
                 {address, scheme});
 }
 
+std::string FilesLeft(const std::vector<LeftFile>& shown, std::uint64_t more) {
+    std::string text = "Tolvana öppnar en krypterad fil (.crp) och en textfil (.txt) åt gången. "
+                       "Dessa filer öppnades inte:";
+    for (const LeftFile& file : shown) {
+        const char* why = "";
+        switch (file.reason) {
+        case LeftReason::Missing: why = "finns inte"; break;
+        case LeftReason::OtherKind:
+            why = "är varken en krypterad fil (.crp) eller en textfil (.txt)";
+            break;
+        case LeftReason::NotLocal: why = "är ingen fil på den här datorn"; break;
+        case LeftReason::SecondCipher: why = "en krypterad fil har redan öppnats"; break;
+        case LeftReason::SecondText: why = "en textfil har redan lästs in"; break;
+        }
+        text += Fill("\n%1: %2", {file.name, why});
+    }
+    if (more > 0) text += Fill("\noch %1 till.", {detail::Grouped(more)});
+    return text;
+}
+
 std::string TextFileNotImported(std::string_view name, char32_t c, std::uint64_t line) {
     return Fill("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.",
                 {name, DescribeCharacter(c, line)});

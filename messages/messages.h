@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvana::messages {
 
@@ -104,12 +105,32 @@ inline constexpr std::string_view kOutOfMemory = "Minnet räckte inte till, så 
 std::string OutOfMemory();
 std::string CommandNotRun(std::int64_t systemCode);
 
+// The question before the program ends while a box holds a text that exists
+// nowhere else: the clear text, the cipher text or both. Its two answers, the
+// first of which is the default.
+std::string UnsavedOnEnd(bool clearText, bool cipherText);
+inline constexpr std::string_view kGoBack = "Gå tillbaka";
+inline constexpr std::string_view kEndWithoutSaving = "Avsluta utan att spara";
+
+// Files given together (on the command line, in one drop) that were not
+// opened, each with why: at most one file goes into each box.
+enum class LeftReason { Missing, OtherKind, NotLocal, SecondCipher, SecondText };
+struct LeftFile {
+    std::string name; // fit to be shown
+    LeftReason reason;
+};
+// One message for all of them: `shown` by name (the first ten), and `more`
+// counted after them ("och 190 till.").
+std::string FilesLeft(const std::vector<LeftFile>& shown, std::uint64_t more);
+
 // ---- The password ----
 
 // A new password that cannot be stored as it is: a character without a code,
 // or a problem that CheckNewPassword finds in its codes.
 std::string PasswordWithoutCode(char32_t c, std::uint64_t line);
 std::string PasswordRefused(storage::PasswordProblem problem, std::string_view codes);
+// The new password was typed twice, and the two differ; nothing was stored.
+std::string PasswordsDiffer(bool hadPassword);
 
 // A new password that was not stored because the file `failedName` could not
 // be written (or, with `folder`, the folder could not be made) for `error`.

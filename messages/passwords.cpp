@@ -95,4 +95,10 @@ std::string FlagUnreadable(const storage::FlagUnreadable& unreadable, std::strin
                 {flagFile, StorageReason(unreadable.reason, unreadable.systemCode)});
 }
 
+std::string PasswordsDiffer(bool hadPassword) {
+    return Fill("De två lösenorden är inte lika, så inget lösenord sparades. %1",
+                {hadPassword ? "Det gamla lösenordet gäller som förut."
+                             : "Programmet har fortfarande inget lösenord."});
+}
+
 } // namespace tolvana::messages

@@ -127,13 +127,14 @@ same() {
 same "$work/files/first.crp" || fail "the saved file differs from the expected bytes"
 stop
 
-# Second start: open, decrypt (Tab three times reaches "Dekryptera"), then
-# encrypt the clear text that came back (Shift+Tab to "Kryptera") and save it.
+# Second start: open, decrypt (Tab four times reaches "Dekryptera", the last
+# button on the screen), then encrypt the clear text that came back (Shift+Tab
+# twice, past "Skapa lösenord", to "Kryptera") and save it.
 start
 xdotool key ctrl+o
 choose_file "ladda en krypterad fil" "$work/files/first.crp"
-xdotool key Tab Tab Tab space
-xdotool key shift+Tab space
+xdotool key Tab Tab Tab Tab space
+xdotool key shift+Tab shift+Tab space
 xdotool key ctrl+s
 # A name typed without an extension gets ".crp".
 choose_file "Spara som" "$work/files/second"

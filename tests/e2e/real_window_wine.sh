@@ -134,9 +134,9 @@ stop
 start
 xdotool key ctrl+o
 choose_file "ladda en krypterad fil" first.crp
-xdotool key Tab Tab Tab space
+xdotool key Tab Tab Tab Tab space
 sleep 0.5
-xdotool key shift+Tab space
+xdotool key shift+Tab shift+Tab space
 sleep 0.5
 xdotool key ctrl+s
 choose_file "Spara som" second.crp

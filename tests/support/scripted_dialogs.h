@@ -26,14 +26,24 @@ public:
         QString prompt;
         QString title;
         QString defaultText;
+        bool hidden = false;
+    };
+    struct Question {
+        QString title;
+        QString text;
+        QString back;
+        QString accept;
     };
 
     std::deque<QString> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    // true answers a question with its `accept` answer, false with `back`.
+    std::deque<bool> askAnswers;
 
     std::vector<Message> messages;
     std::vector<Input> inputs;
     std::vector<ui::FileRequest> fileRequests;
+    std::vector<Question> questions;
 
     // Runs inside every message box, while it would be on screen.
     std::function<void(const Message&)> onMessage;
@@ -59,6 +69,27 @@ public:
         }
         QString answer = inputAnswers.front();
         inputAnswers.pop_front();
+        return answer;
+    }
+
+    // Password boxes answer from `inputAnswers` too, and are recorded in
+    // `inputs` with `hidden` set.
+    QString passwordBox(QWidget* parent, const QString& prompt, const QString& title,
+                        const QString& defaultText) override {
+        QString answer = inputBox(parent, prompt, title, defaultText);
+        inputs.back().hidden = true;
+        return answer;
+    }
+
+    bool ask(QWidget*, const QString& title, const QString& text, const QString& back,
+             const QString& accept) override {
+        questions.push_back({title, text, back, accept});
+        if (askAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text.toStdString();
+            return false;
+        }
+        const bool answer = askAnswers.front();
+        askAnswers.pop_front();
         return answer;
     }
 

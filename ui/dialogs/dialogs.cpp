@@ -6,13 +6,13 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPushButton>
 #include <QInputDialog>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace tolvana::ui {
 namespace {
@@ -167,6 +167,46 @@ QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QStrin
     QString entry =
         QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? entry : QString();
+}
+
+std::unique_ptr<QInputDialog> MakePasswordBox(QWidget* parent, const QString& prompt,
+                                              const QString& title, const QString& defaultText) {
+    auto box = std::make_unique<QInputDialog>(parent);
+    box->setWindowTitle(title);
+    box->setLabelText(prompt);
+    box->setInputMode(QInputDialog::TextInput);
+    box->setTextEchoMode(QLineEdit::Password);
+    box->setTextValue(defaultText);
+    return box;
+}
+
+QString QtDialogs::passwordBox(QWidget* parent, const QString& prompt, const QString& title,
+                               const QString& defaultText) {
+    const std::unique_ptr<QInputDialog> box = MakePasswordBox(parent, prompt, title, defaultText);
+    return box->exec() == QDialog::Accepted ? box->textValue() : QString();
+}
+
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& title,
+                                             const QString& text, const QString& back,
+                                             const QString& accept, QPushButton** acceptButton) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title);
+    box->setText(text);
+    box->setIcon(QMessageBox::Warning);
+    QPushButton* backButton = box->addButton(back, QMessageBox::RejectRole);
+    *acceptButton = box->addButton(accept, QMessageBox::DestructiveRole);
+    box->setDefaultButton(backButton);
+    box->setEscapeButton(backButton);
+    return box;
+}
+
+bool QtDialogs::ask(QWidget* parent, const QString& title, const QString& text, const QString& back,
+                    const QString& accept) {
+    QPushButton* acceptButton = nullptr;
+    const std::unique_ptr<QMessageBox> box =
+        MakeQuestionBox(parent, title, text, back, accept, &acceptButton);
+    box->exec();
+    return box->clickedButton() == acceptButton;
 }
 
 std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileRequest& request) {

@@ -11,6 +11,9 @@
 #include <optional>
 
 class QFileDialog;
+class QInputDialog;
+class QMessageBox;
+class QPushButton;
 class QWidget;
 
 namespace tolvana::ui {
@@ -54,6 +57,15 @@ public:
     virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                              const QString& defaultText) = 0;
 
+    // The same with an entry that hides what is typed, for a password.
+    virtual QString passwordBox(QWidget* parent, const QString& prompt, const QString& title,
+                                const QString& defaultText) = 0;
+
+    // A question with two answers: true for `accept`. `back` is the default
+    // answer, and Esc and closing the box give it too.
+    virtual bool ask(QWidget* parent, const QString& title, const QString& text,
+                     const QString& back, const QString& accept) = 0;
+
     // A file-open or file-save dialog. Returns the chosen file's full path, or
     // nothing when the user cancels.
     virtual std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) = 0;
@@ -70,9 +82,21 @@ public:
     void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
+    QString passwordBox(QWidget* parent, const QString& prompt, const QString& title,
+                        const QString& defaultText) override;
+    bool ask(QWidget* parent, const QString& title, const QString& text, const QString& back,
+             const QString& accept) override;
     std::optional<QString> chooseFile(QWidget* parent, const FileRequest& request) override;
     std::unique_ptr<Progress> progress(QWidget* parent, const QString& label) override;
 };
+
+// The boxes QtDialogs shows, not yet shown: an input box whose entry hides
+// what is typed, and the box of ask() with the button that means `accept`.
+std::unique_ptr<QInputDialog> MakePasswordBox(QWidget* parent, const QString& prompt,
+                                              const QString& title, const QString& defaultText);
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& title,
+                                             const QString& text, const QString& back,
+                                             const QString& accept, QPushButton** acceptButton);
 
 // Turns a filter string such as "Krypterat|*.crp" or "*.txt;" into Qt name
 // filters ("Krypterat (*.crp)", "*.txt").

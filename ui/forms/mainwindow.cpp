@@ -13,6 +13,7 @@
 #include "ui/texts/codepage.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QToolBar>
 
 #include <algorithm>
@@ -159,6 +161,25 @@ MainWindow::MainWindow(Services services)
     // commands open them; the boxes take dropped text as before.
     setAcceptDrops(true);
     for (CodeTextBox* box : {TextRenText, TextKrypterad}) box->viewport()->installEventFilter(this);
+
+    // A text the user changes exists nowhere else until it is saved.
+    connect(TextRenText, &CodeTextBox::edited, this, [this] {
+        clearUnsaved_ = true;
+        endChosen_ = false;
+    });
+    connect(TextKrypterad, &CodeTextBox::edited, this, [this] {
+        cipherUnsaved_ = true;
+        endChosen_ = false;
+    });
+    // The desktop's session ends (logging out, shutting down); on Windows Qt
+    // brings the end of the session through the same signal.
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        sessionEnding([&manager] { return manager.allowsInteraction(); },
+                      [&manager] { manager.cancel(); });
+        manager.release();
+    });
+#endif
 }
 
 MainWindow::~MainWindow() = default;
@@ -175,7 +196,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const QStringList files = DroppedFiles(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    for (const QString& file : files) openPath(file);
+    openPaths(files);
 }
 
 void MainWindow::buildControls() {
@@ -223,8 +244,9 @@ void MainWindow::buildControls() {
 
     setTabOrder(TextRenText, TextKrypterad);
     setTabOrder(TextKrypterad, KKnapKryptera);
-    setTabOrder(KKnapKryptera, KKnappDekryptera);
-    setTabOrder(KKnappDekryptera, SkapaLosen);
+    // As they stand on the screen: the buttons from left to right.
+    setTabOrder(KKnapKryptera, SkapaLosen);
+    setTabOrder(SkapaLosen, KKnappDekryptera);
 
     Dialogoppna = new FileDialog(services_.dialogs, this);
 
@@ -234,29 +256,31 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildMenus() {
-    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("Arkiv "));
+    QMenu* arkiv = menuBar()->addMenu(QStringLiteral("&Arkiv "));
     arkiv->setObjectName(QStringLiteral("arkiv"));
     auto addItem = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
-    QAction* open = addItem(arkiv, "open", QStringLiteral("Öppna en krypterad fil"));
+    QAction* open = addItem(arkiv, "open", QStringLiteral("&Öppna en krypterad fil"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &MainWindow::openCipherFile);
-    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för tolvana"));
+    QAction* chopen = addItem(arkiv, "chopen", QStringLiteral("Öppna fil för &tolvana"));
     connect(chopen, &QAction::triggered, this, &MainWindow::importTextFile);
-    QAction* save = addItem(arkiv, "save", QStringLiteral("Spara tolvana"));
+    QAction* save = addItem(arkiv, "save", QStringLiteral("&Spara tolvana"));
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QAction::triggered, this, &MainWindow::saveCipherFile);
-    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("Avsluta"));
+    QAction* closeProg = addItem(arkiv, "closeProg", QStringLiteral("&Avsluta"));
+    closeProg->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(closeProg, &QAction::triggered, this, &MainWindow::quit);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Hjälp"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Hjälp"));
     help->setObjectName(QStringLiteral("Help"));
-    QAction* help2 = addItem(help, "Help2", QStringLiteral("Hjälp"));
+    QAction* help2 = addItem(help, "Help2", QStringLiteral("&Hjälp"));
+    help2->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help2, &QAction::triggered, this, [this] { secondary_.showHelp(); });
-    QAction* about = addItem(help, "about", QStringLiteral("Om programmet"));
+    QAction* about = addItem(help, "about", QStringLiteral("&Om programmet"));
     connect(about, &QAction::triggered, this, [this] { secondary_.showAbout(); });
 }
 
@@ -286,6 +310,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::showMessage(const QString& text) {
+    if (gathered_) {
+        gathered_->append(text);
+        return;
+    }
     services_.dialogs.message(this, kTitle, text, Dialogs::Icon::Warning);
 }
 
@@ -334,11 +362,15 @@ void MainWindow::encrypt() {
                 MissingCharacter(clear, bad, QStringLiteral("\r\n"), messages::CannotEncrypt));
             return;
         }
-        // Both boxes change together or not at all: the empty content is made
-        // before either is set.
+        // The empty content is made before either box is set. Each box keeps
+        // what it held as one step that undo brings back.
         CodeTextBox::Content empty = TextRenText->preparer()(QString());
-        TextKrypterad->setContent(std::move(cipher));
-        TextRenText->setContent(std::move(empty));
+        TextKrypterad->replaceContent(std::move(cipher));
+        TextRenText->replaceContent(std::move(empty));
+        // The cipher text exists only in its box until it is saved.
+        cipherUnsaved_ = true;
+        clearUnsaved_ = false;
+        endChosen_ = false;
     });
 }
 
@@ -368,17 +400,19 @@ void MainWindow::decrypt() {
         });
         if (!finished) return;
         if (bad >= 0) {
-            showMessage(MissingCharacter(cipher, bad, QStringLiteral("\n"),
-                                         [](char32_t c, std::uint64_t line) {
-                                             return messages::CannotDecrypt(c, line);
-                                         }));
+            showMessage(MissingCharacter(
+                cipher, bad, QStringLiteral("\n"),
+                [](char32_t c, std::uint64_t line) { return messages::CannotDecrypt(c, line); }));
             return;
         }
         if (failed) {
             showMessage(Say(messages::CannotDecrypt(*failed)));
             return;
         }
-        TextRenText->setContent(std::move(clear));
+        TextRenText->replaceContent(std::move(clear));
+        // The clear text can be made again from the cipher text as long as
+        // that is kept somewhere.
+        clearUnsaved_ = cipherUnsaved_;
     });
 }
 
@@ -387,8 +421,8 @@ void MainWindow::createPassword() {
 }
 
 void MainWindow::createPasswordCommand() {
-    const QString entry = services_.dialogs.inputBox(this, QStringLiteral("Ange ditt lösen"),
-                                                     QStringLiteral("Ange ditt lösen"), QString());
+    const QString title = QStringLiteral("Ange ditt lösen");
+    const QString entry = services_.dialogs.passwordBox(this, title, title, QString());
     // Cancel and an empty entry change nothing: an empty password could never
     // be given at the next start.
     if (entry.isEmpty()) return;
@@ -405,6 +439,14 @@ void MainWindow::createPasswordCommand() {
         showMessage(Say(messages::PasswordRefused(problem, *codes)));
         return;
     }
+    // The entry hides what is typed, so a slip is caught by typing it twice.
+    const QString again = services_.dialogs.passwordBox(
+        this, QStringLiteral("Ange samma lösen en gång till"), title, QString());
+    if (again.isEmpty()) return;
+    if (again != entry) {
+        showMessage(Say(messages::PasswordsDiffer(AnyPasswordSet(services_.passwordFiles))));
+        return;
+    }
     // Either both files hold the new password, or both are as they were.
     const PasswordPlace& place = FirstWritten(services_.passwordFiles);
     const storage::PasswordFiles& files = place.files;
@@ -419,8 +461,8 @@ void MainWindow::createPasswordCommand() {
     } catch (const storage::StorageError& error) {
         const bool folder = !place.folder.empty() && error.path() == place.folder;
         showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
-                                                   shown(files.passwordPath),
-                                                   shown(files.flagPath), hadPassword)));
+                                                   shown(files.passwordPath), shown(files.flagPath),
+                                                   hadPassword)));
     }
 }
 
@@ -471,7 +513,8 @@ void MainWindow::openCipherCommand(const QString& path) {
         showTooLarge(path, error);
         return;
     }
-    TextKrypterad->setContent(std::move(cipher));
+    TextKrypterad->replaceContent(std::move(cipher));
+    cipherUnsaved_ = false;
 }
 
 void MainWindow::importTextFile() {
@@ -530,7 +573,10 @@ void MainWindow::importTextCommand(const QString& path) {
                                                       unmappable->character, unmappable->line)));
         return;
     }
-    if (anyField) TextRenText->setContent(std::move(clear));
+    if (anyField) {
+        TextRenText->replaceContent(std::move(clear));
+        clearUnsaved_ = false;
+    }
 }
 
 void MainWindow::openPath(const QString& given) {
@@ -554,6 +600,75 @@ void MainWindow::openPath(const QString& given) {
         importTextPath(path);
     else
         showMessage(Say(messages::FileOfOtherKind(shown)));
+}
+
+void MainWindow::openPaths(const QStringList& given) {
+    if (given.size() == 1) {
+        openPath(given.front());
+        return;
+    }
+    // Only the files named in the message are looked at more closely than
+    // their names; the rest are counted, so that thousands cost no time.
+    constexpr std::size_t kNamed = 10;
+    using messages::LeftReason;
+    std::vector<messages::LeftFile> left;
+    std::uint64_t more = 0;
+    // A single file left is told of in the words it has on its own.
+    QString alone;
+    const auto leave = [&](const QString& name, LeftReason reason, const QString& scheme = {}) {
+        if (left.size() >= kNamed) {
+            ++more;
+            return;
+        }
+        const std::string shown = PathForDisplay(name).toStdString();
+        if (left.empty()) {
+            alone = reason == LeftReason::Missing     ? Say(messages::FileMissing(shown))
+                    : reason == LeftReason::OtherKind ? Say(messages::FileOfOtherKind(shown))
+                    : reason == LeftReason::NotLocal
+                        ? Say(messages::NotALocalFile(shown, scheme.toStdString()))
+                        : QString();
+        }
+        left.push_back({shown, reason});
+    };
+    std::optional<QString> cipherFile;
+    std::optional<QString> textFile;
+    for (const QString& name : given) {
+        const NamedFile named = FileNamedBy(name);
+        if (named.path.isEmpty()) {
+            leave(name, LeftReason::NotLocal, named.scheme);
+            continue;
+        }
+        const QString& path = named.path;
+        const QString extension = ExtensionOf(path);
+        std::optional<QString>* slot = extension == u"crp"   ? &cipherFile
+                                       : extension == u"txt" ? &textFile
+                                                             : nullptr;
+        if (slot && slot->has_value()) {
+            leave(path, slot == &cipherFile ? LeftReason::SecondCipher : LeftReason::SecondText);
+            continue;
+        }
+        if (!slot && left.size() >= kNamed) {
+            ++more;
+            continue;
+        }
+        if (!storage::FileExists(StoragePath(path)))
+            leave(path, LeftReason::Missing);
+        else if (slot)
+            *slot = path;
+        else
+            leave(path, LeftReason::OtherKind);
+    }
+
+    QStringList gathered;
+    gathered_ = &gathered;
+    if (cipherFile) openCipherPath(*cipherFile);
+    if (textFile) importTextPath(*textFile);
+    gathered_ = nullptr;
+    if (left.size() == 1 && more == 0 && !alone.isEmpty())
+        gathered.prepend(alone);
+    else if (!left.empty())
+        gathered.prepend(Say(messages::FilesLeft(left, more)));
+    if (!gathered.isEmpty()) showMessage(gathered.join(QStringLiteral("\n\n")));
 }
 
 void MainWindow::saveCipherFile() {
@@ -595,8 +710,10 @@ void MainWindow::saveCipherCommand() {
         if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
                 file.emplace(storage::OpenForOutput(target));
                 file->WriteField(*codes);
-            }))
+            })) {
             file->Close();
+            cipherUnsaved_ = false;
+        }
     } catch (const storage::StorageError& error) {
         // The earlier file is only spoken of where there was one.
         showMessage(Say(messages::FileNotSaved(PathForDisplay(*path).toStdString(), error,
@@ -604,8 +721,37 @@ void MainWindow::saveCipherCommand() {
     }
 }
 
+bool MainWindow::unsavedText() const {
+    return (clearUnsaved_ && !TextRenText->text().isEmpty()) ||
+           (cipherUnsaved_ && !TextKrypterad->text().isEmpty());
+}
+
+bool MainWindow::mayEnd() {
+    if (endChosen_ || !unsavedText()) return true;
+    const bool clearText = clearUnsaved_ && !TextRenText->text().isEmpty();
+    const bool cipherText = cipherUnsaved_ && !TextKrypterad->text().isEmpty();
+    endChosen_ = services_.dialogs.ask(
+        this, kTitle, Say(messages::UnsavedOnEnd(clearText, cipherText)),
+        Say(std::string(messages::kGoBack)), Say(std::string(messages::kEndWithoutSaving)));
+    return endChosen_;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (running_ || !mayEnd())
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
+
+void MainWindow::sessionEnding(const std::function<bool()>& mayAsk,
+                               const std::function<void()>& cancel) {
+    if (running_ || endChosen_ || !unsavedText() || !mayAsk()) return;
+    if (!mayEnd()) cancel();
+}
+
 void MainWindow::quit() {
-    if (!running_) QApplication::closeAllWindows();
+    if (running_ || !mayEnd()) return;
+    QApplication::closeAllWindows();
 }
 
 } // namespace tolvana::ui

@@ -76,14 +76,31 @@ public slots:
     // a ".txt" file is imported; any other file, one that does not exist, and
     // an address of another kind are refused with a message.
     void openPath(const QString& given);
+    // Files given together (a command line, one drop): the first ".crp" file
+    // that exists opens in the cipher box, the first ".txt" file is imported
+    // into the clear-text box, and one message at most names the files left
+    // and why, with whatever the two commands had to say.
+    void openPaths(const QStringList& given);
     void saveCipherFile();
+    // Ends the program, all its windows, after asking where a text would be
+    // lost (unsavedText()).
     void quit();
+
+public:
+    // Whether a box holds a text that exists nowhere else: one typed or
+    // changed, or a cipher text made by "Kryptera" and not saved since.
+    bool unsavedText() const;
+    // The desktop's session ends: where a text would be lost and the session
+    // lets the program ask (`mayAsk`, which the session manager answers), the
+    // user is asked, and going back calls `cancel` to stop the session's end.
+    void sessionEnding(const std::function<bool()>& mayAsk, const std::function<void()>& cancel);
 
 public:
     // True while a command runs; no other command starts then.
     bool commandRunning() const { return running_; }
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -92,6 +109,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // True when the program may end: nothing would be lost, or the user
+    // chose to end without saving.
+    bool mayEnd();
     void showMessage(const QString& text);
     // Tells the user that a file was too large to open, or was a link to a
     // file that is gone (which would otherwise look like an empty file); other
@@ -115,6 +135,14 @@ private:
     // The entry separator; both cipher commands set it before anything else.
     char Separator = '\n';
     bool running_ = false;
+    // Whether each box holds a text that exists nowhere else (while not
+    // empty), and whether the user has chosen to end without saving it.
+    bool clearUnsaved_ = false;
+    bool cipherUnsaved_ = false;
+    bool endChosen_ = false;
+    // While files given together open, their messages are gathered here to
+    // be shown as one.
+    QStringList* gathered_ = nullptr;
 
     CodeTextBox* TextRenText = nullptr;
     CodeTextBox* TextKrypterad = nullptr;

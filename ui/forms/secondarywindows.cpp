@@ -3,6 +3,9 @@
 #include "ui/forms/aboutwindow.h"
 #include "ui/forms/helpwindow.h"
 
+#include <QPlainTextEdit>
+#include <QShortcut>
+
 #include <utility>
 
 namespace tolvana::ui {
@@ -13,6 +16,12 @@ namespace {
 // may linger hidden until Qt deletes it, but it is never shown again.
 QWidget* OpenWindow(const QPointer<QWidget>& window) {
     return window && window->isVisible() ? window.data() : nullptr;
+}
+
+// Escape closes a secondary window, as it closes a dialog.
+void CloseOnEscape(QWidget* window) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
 void ShowInFront(QWidget* window) {
@@ -32,6 +41,13 @@ void SecondaryWindows::showHelp() {
     if (!OpenWindow(help_)) {
         help_ = new HelpWindow(passwordPlaces_());
         help_->setAttribute(Qt::WA_DeleteOnClose);
+        CloseOnEscape(help_);
+        // The help text can be read, selected and copied, but not changed.
+        for (auto* text : help_->findChildren<QPlainTextEdit*>()) {
+            text->setReadOnly(true);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                          Qt::TextSelectableByKeyboard);
+        }
     }
     ShowInFront(help_);
 }
@@ -40,6 +56,7 @@ void SecondaryWindows::showAbout() {
     if (!OpenWindow(about_)) {
         about_ = new AboutWindow(dialogs_, tools_);
         about_->setAttribute(Qt::WA_DeleteOnClose);
+        CloseOnEscape(about_);
     }
     ShowInFront(about_);
 }

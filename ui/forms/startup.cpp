@@ -36,10 +36,10 @@ bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
 
     const QString stored = FromCodes(password->text);
     const QString title = QStringLiteral("Lösenord");
-    QString entry = dialogs.inputBox(nullptr, QStringLiteral("Ange lösenord"), title,
+    QString entry = dialogs.passwordBox(nullptr, QStringLiteral("Ange lösenord"), title,
                                      QStringLiteral("Skriv ditt lösen här"));
     while (!entry.isEmpty() && entry != stored)
-        entry = dialogs.inputBox(nullptr, QStringLiteral("Fel lösenord Ange lösenord"), title,
+        entry = dialogs.passwordBox(nullptr, QStringLiteral("Fel lösenord Ange lösenord"), title,
                                  QStringLiteral("Fel lösenordSkriv ditt lösen här"));
     return !entry.isEmpty();
 }
@@ -48,7 +48,7 @@ std::unique_ptr<MainWindow> StartProgram(Services services, const QStringList& f
     if (!RunStartupLock(services.dialogs, services.passwordFiles)) return nullptr;
     auto window = std::make_unique<MainWindow>(std::move(services));
     window->show();
-    for (const QString& file : files) window->openPath(file);
+    window->openPaths(files);
     return window;
 }
 

@@ -350,6 +350,7 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
     connect(&d->control, &TextControl::textChanged, this,
             [this](qsizetype position, const QString& removed, const QString& inserted) {
                 d->textChanged(position, removed, inserted);
+                emit edited();
             });
     connect(&d->control, &TextControl::outOfMemory, this, [] { QApplication::beep(); });
     connect(&d->control, &TextControl::dragRequested, this, [this] { d->dragSelection(); });
@@ -367,32 +368,43 @@ QString CodeTextBox::text() const { return d->buffer.text(); }
 void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 CodeTextBox::Preparer CodeTextBox::preparer() const { return d->buffer.preparer(); }
 
-void CodeTextBox::setContent(Content content) {
+void CodeTextBox::setContent(Content content) { d->setContent(std::move(content), false); }
+
+void CodeTextBox::replaceContent(Content content) {
+    if (content.text == d->buffer.text()) return;
+    d->setContent(std::move(content), true);
+}
+
+void CodeTextBoxPrivate::setContent(TextBuffer::Content content, bool undoable) {
+    CodeTextBox* const self = box;
     // Accessibility tools hear of a new text as one change of the whole.
     QString oldShown;
     bool report = TextBoxAccessibilityListens();
     if (report) {
         try {
-            oldShown = toPlainText();
+            oldShown = self->toPlainText();
         } catch (const std::bad_alloc&) {
             report = false;
         }
     }
-    d->buffer.setContent(std::move(content));
-    verticalScrollBar()->setValue(0);
-    horizontalScrollBar()->setValue(0);
-    d->updateScrollBars();
+    if (undoable)
+        buffer.replaceContent(std::move(content));
+    else
+        buffer.setContent(std::move(content));
+    self->verticalScrollBar()->setValue(0);
+    self->horizontalScrollBar()->setValue(0);
+    updateScrollBars();
     // A new text starts at the left edge, with the caret at its start.
-    horizontalScrollBar()->setValue(0);
-    viewport()->update();
+    self->horizontalScrollBar()->setValue(0);
+    self->viewport()->update();
     if (report) {
         try {
-            QAccessibleTextUpdateEvent event(this, 0, oldShown, toPlainText());
+            QAccessibleTextUpdateEvent event(self, 0, oldShown, self->toPlainText());
             ReportTextBoxAccessibility(event);
         } catch (const std::bad_alloc&) {
         }
     }
-    d->control.reset();
+    control.reset();
 }
 
 bool CodeTextBox::isReadOnly() const { return d->control.isReadOnly(); }
@@ -597,6 +609,16 @@ bool CodeTextBox::event(QEvent* event) {
         }
         d->updateScrollBars();
         viewport()->update();
+    } else if (event->type() == QEvent::Paint && hasFocus()) {
+        // The frame shows the focus in the highlight colour, also in styles
+        // that draw a scroll area's frame alike with and without it.
+        const bool handled = QAbstractScrollArea::event(event);
+        if (frameWidth() > 0) {
+            QPainter painter(this);
+            painter.setPen(palette().color(QPalette::Highlight));
+            painter.drawRect(frameRect().adjusted(0, 0, -1, -1));
+        }
+        return handled;
     }
     return QAbstractScrollArea::event(event);
 }
@@ -766,6 +788,7 @@ void CodeTextBox::dropEvent(QDropEvent* event) {
 void CodeTextBox::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     d->restartBlinking();
+    update(); // the focus frame
 }
 
 void CodeTextBox::focusOutEvent(QFocusEvent* event) {
@@ -773,6 +796,7 @@ void CodeTextBox::focusOutEvent(QFocusEvent* event) {
     d->blinkTimer.stop();
     d->caretOn = false;
     viewport()->update();
+    update(); // the focus frame
 }
 
 void CodeTextBox::timerEvent(QTimerEvent* event) {

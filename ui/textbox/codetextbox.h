@@ -45,6 +45,9 @@ public:
     // takes no time.
     Preparer preparer() const;
     void setContent(Content content);
+    // Replaces the whole text as a command does: one step that undo takes
+    // back. A text equal to the one held changes nothing.
+    void replaceContent(Content content);
 
     // While read-only, the user changes nothing, by any way: keys, the
     // mouse, drops, input methods and accessibility tools. The program still
@@ -111,6 +114,11 @@ public:
 
     // The menu a right click opens, with the standard shortcuts.
     QMenu* createStandardContextMenu();
+
+signals:
+    // The text changed by an edit: the user's, an undo or redo, or
+    // replaceText(); not by setText() or setContent().
+    void edited();
 
 public slots:
     void copy();

@@ -41,6 +41,9 @@ struct CodeTextBoxPrivate {
     // the screen.
     void pageUpDown(bool down, bool keepAnchor);
 
+    // Sets a new text, as one step of the history where `undoable`.
+    void setContent(TextBuffer::Content content, bool undoable);
+
     // After every change of the caret or the selection.
     void cursorChanged(bool reveal);
     // After every edit: tells accessibility tools what the screen now shows.

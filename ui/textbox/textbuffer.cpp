@@ -168,6 +168,26 @@ void TextBuffer::setContent(Content content) {
     recomputeWidest();
 }
 
+void TextBuffer::replaceContent(Content content) {
+    if (content.widths != widths_) content = preparer()(std::move(content.text));
+    auto other = std::make_shared<Content>();
+    MakeRoom(undo_, undo_.size() + 1);
+    // Nothing below allocates. An earlier whole step goes with the edits
+    // before it, which were made to its text.
+    const auto earlier = std::find_if(undo_.rbegin(), undo_.rend(),
+                                      [](const Edit& edit) { return edit.other != nullptr; });
+    if (earlier != undo_.rend()) undo_.erase(undo_.begin(), earlier.base());
+    redo_.clear();
+    *other = std::move(content_);
+    other->marks = std::move(marks_);
+    content_ = std::move(content);
+    marks_ = std::move(content_.marks);
+    content_.marks = {};
+    undo_.push_back(Edit{0, {}, {}, std::move(other)});
+    typing_ = false;
+    recomputeWidest();
+}
+
 void TextBuffer::setWidths(std::shared_ptr<const CharacterWidths> widths) {
     Content again = Preparer(lineBreak_, widths)(content_.text);
     widths_ = std::move(widths);
@@ -426,7 +446,8 @@ void TextBuffer::apply(qsizetype from, qsizetype to, const QString& text) {
 QString TextBuffer::replace(qsizetype from, qsizetype to, const QString& text, bool extendTyping) {
     if (from == to && text.isEmpty()) return {};
     QString removed = content_.text.mid(from, to - from);
-    const bool merge = extendTyping && typing_ && !undo_.empty() && removed.isEmpty() &&
+    const bool merge = extendTyping && typing_ && !undo_.empty() && !undo_.back().other &&
+                       removed.isEmpty() &&
                        undo_.back().removed.isEmpty() &&
                        undo_.back().position + undo_.back().inserted.size() == from;
     QString merged;
@@ -438,7 +459,7 @@ QString TextBuffer::replace(qsizetype from, qsizetype to, const QString& text, b
     if (merge)
         undo_.back().inserted = std::move(merged);
     else
-        undo_.push_back(Edit{from, removed, text});
+        undo_.push_back(Edit{from, removed, text, {}});
     redo_.clear();
     typing_ = extendTyping;
     return removed;
@@ -448,8 +469,20 @@ const TextBuffer::Edit* TextBuffer::takeBack(std::vector<Edit>& from, std::vecto
     if (from.empty()) return nullptr;
     MakeRoom(to, to.size() + 1);
     Edit& edit = from.back();
-    apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
-    std::swap(edit.removed, edit.inserted);
+    if (edit.other) {
+        // Measured again if the widths changed since it went.
+        if (edit.other->widths != widths_) *edit.other = preparer()(edit.other->text);
+        Content current = std::move(content_);
+        current.marks = std::move(marks_);
+        content_ = std::move(*edit.other);
+        marks_ = std::move(content_.marks);
+        content_.marks = {};
+        *edit.other = std::move(current);
+        recomputeWidest();
+    } else {
+        apply(edit.position, edit.position + edit.inserted.size(), edit.removed);
+        std::swap(edit.removed, edit.inserted);
+    }
     to.push_back(std::move(edit));
     from.pop_back();
     typing_ = false;

@@ -73,6 +73,10 @@ public:
         qsizetype position = 0;
         QString removed;
         QString inserted;
+        // A whole text replaced at once (replaceContent()): the text that is
+        // not in the buffer now, with its line index, moved in and out
+        // whole; `removed` and `inserted` stay empty.
+        std::shared_ptr<Content> other;
     };
 
     TextBuffer(LineBreak lineBreak, std::shared_ptr<const CharacterWidths> widths);
@@ -87,6 +91,10 @@ public:
     Preparer preparer() const { return Preparer(lineBreak_, widths_); }
     // A new text: the history is cleared.
     void setContent(Content content);
+    // A new text as one step of the history, which undo takes back. Only
+    // the last such step is kept: an earlier one goes, with the edits before
+    // it, so that the history never holds more than one other whole text.
+    void replaceContent(Content content);
     const CharacterWidths& widths() const { return *widths_; }
     // Measures the text again in other widths.
     void setWidths(std::shared_ptr<const CharacterWidths> widths);

@@ -297,7 +297,7 @@ bool TextControl::replace(qsizetype from, qsizetype to, const QString& text) {
         if (from == to && text.isEmpty()) return;
         QString removed = buffer_.replace(from, to, text);
         const qsizetype end = from + text.size();
-        edited({from, std::move(removed), text}, end, end);
+        edited({from, std::move(removed), text, {}}, end, end);
     });
 }
 
@@ -308,7 +308,7 @@ bool TextControl::insert(const QString& text, bool typing) {
         if (from == to && text.isEmpty()) return;
         QString removed = buffer_.replace(from, to, text, typing && from == to);
         const qsizetype end = from + text.size();
-        edited({from, std::move(removed), text}, end, end);
+        edited({from, std::move(removed), text, {}}, end, end);
     });
 }
 
@@ -326,6 +326,13 @@ void TextControl::redo() {
 
 void TextControl::tookBack(const TextBuffer::Edit* taken) {
     if (!taken) return;
+    if (taken->other) {
+        // A whole text came back (or went again): told as the change of the
+        // whole, with the caret at its start.
+        const QString removed = taken->other->text;
+        edited({0, removed, buffer_.text(), {}}, 0, 0);
+        return;
+    }
     const TextBuffer::Edit change = *taken;
     const qsizetype end = change.position + change.inserted.size();
     edited(change, end, end);

@@ -528,7 +528,7 @@ TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
     WriteAll(path("id"), "\"old\"\r\n");
     QFile::remove(path("numberone"));
     ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
-    dialogs.inputAnswers = {QStringLiteral("nytt")};
+    dialogs.inputAnswers = {QStringLiteral("nytt"), QStringLiteral("nytt")};
     press("SkapaLosen");
     EXPECT_EQ(ReadAll(path("id")), QByteArray("\"old\"\r\n"));
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -558,7 +558,7 @@ TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
     const int code = testing::RunInChild([&] {
         if (!testing::DropPrivileges()) return 20;
         MainWindow window(Services{dialogs, PasswordPlaces(place, data), [] { return ','; }});
-        dialogs.inputAnswers = {QStringLiteral("nytt")};
+        dialogs.inputAnswers = {QStringLiteral("nytt"), QStringLiteral("nytt")};
         window.createPassword();
         if (dialogs.messages.size() != 1) return 1;
         if (dialogs.messages[0].text != expected) {
@@ -574,11 +574,16 @@ TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
 
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
     open();
-    dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
+    dialogs.inputAnswers = {QStringLiteral("Hemlis ä"), QStringLiteral("Hemlis ä")};
     press("SkapaLosen");
-    EXPECT_EQ(dialogs.inputs.back().prompt, "Ange ditt lösen");
-    EXPECT_EQ(dialogs.inputs.back().title, "Ange ditt lösen");
-    EXPECT_EQ(dialogs.inputs.back().defaultText, "");
+    ASSERT_EQ(dialogs.inputs.size(), 2u);
+    EXPECT_EQ(dialogs.inputs[0].prompt, "Ange ditt lösen");
+    EXPECT_EQ(dialogs.inputs[1].prompt, "Ange samma lösen en gång till");
+    for (const auto& input : dialogs.inputs) {
+        EXPECT_EQ(input.title, "Ange ditt lösen");
+        EXPECT_EQ(input.defaultText, "");
+        EXPECT_TRUE(input.hidden);
+    }
     EXPECT_EQ(ReadAll(path("numberone")), QByteArray("\x01\x00", 2));
     EXPECT_EQ(ReadAll(path("id")), QByteArray("\"Hemlis \xE4\"\r\n"));
     struct stat status {};
@@ -589,6 +594,27 @@ TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
     dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
     open();
     EXPECT_TRUE(window->isVisible());
+    // The start-up question is one entry, hidden as well.
+    ASSERT_EQ(dialogs.inputs.size(), 3u);
+    EXPECT_TRUE(dialogs.inputs[2].hidden);
+}
+
+// A slip in a hidden entry is caught by the second one: where the two
+// differ, or the second is cancelled, nothing is stored.
+TEST_F(StartupLock, TwoEntriesThatDifferStoreNothingAndSaySo) {
+    open();
+    dialogs.inputAnswers = {QStringLiteral("hemligt"), QStringLiteral("hemlgit"),
+                            QStringLiteral("hemligt"), QString()};
+    press("SkapaLosen");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "De två lösenorden är inte lika, så inget lösenord sparades. Programmet har "
+              "fortfarande inget lösenord.");
+    press("SkapaLosen");
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.inputs.size(), 4u);
+    EXPECT_EQ(ReadAll(path("numberone")), QByteArray());
+    EXPECT_FALSE(QFile::exists(path("id")));
 }
 
 TEST_F(StartupLock, PasswordsThatCouldLockTheUserOutAreRefused) {

@@ -46,7 +46,9 @@ TEST_F(HelpWindowTest, ShowsTheStoredTextWithFocusInIt) {
     EXPECT_FALSE(box->toPlainText().contains(u'\r'));
     EXPECT_EQ(box->toPlainText().replace(u'\n', QStringLiteral("\r\n")),
               ui::HelpText() + ui::HelpGuide(passwords.places()));
-    EXPECT_FALSE(box->isReadOnly());
+    // Read and copied, not changed.
+    EXPECT_TRUE(box->isReadOnly());
+    EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByKeyboard);
 }
 
 TEST_F(HelpWindowTest, ResizableWindowWithAFixedWrappingBox) {

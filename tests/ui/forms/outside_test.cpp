@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -85,19 +86,65 @@ TEST_F(FromOutside, CommandLineFilesOpenByTheirExtensionInAnyCase) {
 }
 
 TEST_F(FromOutside, OtherAndMissingFilesAreRefusedWithAMessage) {
-    start({write("bild.png", "x"), path("saknas.crp"), write("utan", "y")});
+    start({write("bild.png", "x")});
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 3u);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Filen %1 öppnades inte: Tolvana öppnar krypterade filer (.crp) och "
                              "textfiler (.txt).")
                   .arg(path("bild.png")));
+    window.reset();
+    start({path("saknas.crp")});
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].text,
               QStringLiteral("Filen %1 finns inte.").arg(path("saknas.crp")));
-    EXPECT_TRUE(dialogs.messages[2].text.startsWith(
-        QStringLiteral("Filen %1 öppnades inte").arg(path("utan"))));
     EXPECT_TRUE(window->cipherTextBox()->text().isEmpty());
     EXPECT_TRUE(window->clearTextBox()->text().isEmpty());
+}
+
+// Files given together cost one message at most, and each box takes one
+// file: the first ".crp" and the first ".txt" that exist.
+TEST_F(FromOutside, ManyFilesCostOneMessageAndEachBoxTakesOneFile) {
+    QStringList given = {write("bild.png", "x"),
+                         path("saknas.crp"),
+                         write("brev.crp", kHejFile),
+                         write("annan.crp", "\"\n153\"\r\n"),
+                         write("brev.txt", kTextFile),
+                         write("annan.txt", "x\r\n"),
+                         QStringLiteral("https://exempel.se/a.crp")};
+    for (int i = 0; i < 12; ++i) given << write(qPrintable(QStringLiteral("b%1.jpg").arg(i)), "x");
+    start(given);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
+    EXPECT_TRUE(holds(window->clearTextBox(), kText));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const QStringList lines = dialogs.messages[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 12) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(lines[1],
+              path("bild.png") + ": är varken en krypterad fil (.crp) eller en textfil (.txt)");
+    EXPECT_EQ(lines[2], path("saknas.crp") + ": finns inte");
+    EXPECT_EQ(lines[3], path("annan.crp") + ": en krypterad fil har redan öppnats");
+    EXPECT_EQ(lines[4], path("annan.txt") + ": en textfil har redan lästs in");
+    EXPECT_EQ(lines[5], "https://exempel.se/a.crp: är ingen fil på den här datorn");
+    EXPECT_EQ(lines[10],
+              path("b4.jpg") + ": är varken en krypterad fil (.crp) eller en textfil (.txt)");
+    EXPECT_EQ(lines[11], "och 7 till.");
+}
+
+// A shell's "tolvana *" in a big folder: the window starts as quickly, with
+// one message.
+TEST_F(FromOutside, TenThousandNamesDoNotSlowTheStart) {
+    QStringList given;
+    for (int i = 0; i < 10000; ++i) given << path(qPrintable(QStringLiteral("bild%1.jpg").arg(i)));
+    given << write("brev.crp", kHejFile);
+    QElapsedTimer timer;
+    timer.start();
+    start(given);
+    ASSERT_NE(window, nullptr);
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith("och 9 990 till."));
 }
 
 // A name in another encoding than UTF-8, as old files copied from Windows
@@ -129,7 +176,8 @@ TEST_F(FromOutside, ANameThatIsNotUtf8OpensAndIsShownByteForByte) {
 // address is refused with a message that says why.
 TEST_F(FromOutside, FileUrlsOpenAndOtherAddressesAreRefused) {
     write("brev med mellanslag.crp", kHejFile);
-    const QString url = QUrl::fromLocalFile(path("brev med mellanslag.crp")).toString(QUrl::FullyEncoded);
+    const QString url =
+        QUrl::fromLocalFile(path("brev med mellanslag.crp")).toString(QUrl::FullyEncoded);
     ASSERT_TRUE(url.contains("%20"));
     start({url});
     ASSERT_NE(window, nullptr);
@@ -143,13 +191,19 @@ TEST_F(FromOutside, FileUrlsOpenAndOtherAddressesAreRefused) {
            QStringLiteral("file://annan-dator/tmp/brev.crp")});
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(holds(window->clearTextBox(), kText));
+    // Given together, the two addresses are told of in one message.
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const QStringList lines = dialogs.messages[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1], "https://example.com/brev.crp: är ingen fil på den här datorn");
+    EXPECT_EQ(lines[2], "file://annan-dator/tmp/brev.crp: är ingen fil på den här datorn");
+    window.reset();
+    start({QStringLiteral("https://example.com/brev.crp")});
     ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0].text,
+    EXPECT_EQ(dialogs.messages[1].text,
               QStringLiteral("Adressen https://example.com/brev.crp öppnades inte: Tolvana öppnar "
                              "bara filer på den här datorn (file:), inte adresser av typen "
                              "https:."));
-    EXPECT_TRUE(dialogs.messages[1].text.startsWith(
-        QStringLiteral("Adressen file://annan-dator/tmp/brev.crp öppnades inte")));
 }
 
 TEST_F(FromOutside, AFileThatTheMenuCommandCannotReadChangesNothingAsThere) {
@@ -243,13 +297,17 @@ TEST_F(Dropping, ADroppedNameThatIsNotUtf8Opens) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(Dropping, SeveralFilesOpenInTurnAndOthersAreRefused) {
-    EXPECT_TRUE(dropFiles(
-        window.get(), {write("a.txt", kTextFile), write("b.doc", "x"), write("c.crp", kHejFile)}));
+TEST_F(Dropping, SeveralFilesOpenOneABoxWithOneMessageForTheRest) {
+    QStringList dropped = {write("a.txt", kTextFile), write("b.doc", "x"),
+                           write("c.crp", kHejFile)};
+    for (int i = 0; i < 20; ++i)
+        dropped << write(qPrintable(QStringLiteral("d%1.jpg").arg(i)), "x");
+    EXPECT_TRUE(dropFiles(window.get(), dropped));
     EXPECT_TRUE(holds(window->clearTextBox(), kText));
     EXPECT_TRUE(holds(window->cipherTextBox(), kHejCipher));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("b.doc")));
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith("och 11 till."));
 }
 
 // A drag of text alone opens nothing and says nothing; whether a box takes
@@ -280,9 +338,9 @@ TEST(CommandLineTest, HelpVersionFilesAndUnknownOptions) {
     EXPECT_EQ(version.text, QStringLiteral("tolvana 1.0.0\n"));
 
     // Qt's own options are Qt's, wherever they stand, with their values.
-    const CommandLine files = ParseCommandLine(
-        Arguments{"tolvana", "-platform", "offscreen", "a.crp", "--style=fusion", "-reverse",
-                  "file:///tmp/b.crp", "--", "-b.txt"});
+    const CommandLine files =
+        ParseCommandLine(Arguments{"tolvana", "-platform", "offscreen", "a.crp", "--style=fusion",
+                                   "-reverse", "file:///tmp/b.crp", "--", "-b.txt"});
     EXPECT_EQ(files.action, Action::Run);
     EXPECT_EQ(files.files, QStringList({"a.crp", "file:///tmp/b.crp", "-b.txt"}));
 
@@ -292,8 +350,9 @@ TEST(CommandLineTest, HelpVersionFilesAndUnknownOptions) {
     for (const auto& [option, named] : unknown) {
         const CommandLine refused = ParseCommandLine({"tolvana", "a.crp", option, "--help"});
         EXPECT_EQ(refused.action, Action::Refuse) << option;
-        EXPECT_EQ(refused.text, QStringLiteral("tolvana: okänd flagga: %1\nSe \"tolvana --help\".\n")
-                                    .arg(QString::fromUtf8(named)));
+        EXPECT_EQ(refused.text,
+                  QStringLiteral("tolvana: okänd flagga: %1\nSe \"tolvana --help\".\n")
+                      .arg(QString::fromUtf8(named)));
         EXPECT_TRUE(refused.files.isEmpty());
     }
 }

@@ -142,6 +142,7 @@ TEST_P(TextBufferTest, AnEditIsRecordedWholeOrNotAtAll) {
         {"typing on", [&](TextBuffer& b) { b.replace(b.size(), b.size(), "y", true); }},
         {"undo", [&](TextBuffer& b) { b.undo(); }},
         {"redo", [&](TextBuffer& b) { b.redo(); }, true},
+        {"replace whole", [&](TextBuffer& b) { b.replaceContent(b.preparer()(lines)); }},
     };
     for (const Edit& edit : edits) {
         for (long failure = 0;; ++failure) {
@@ -172,6 +173,45 @@ TEST_P(TextBufferTest, AnEditIsRecordedWholeOrNotAtAll) {
             ASSERT_TRUE(Consistent(buffer));
         }
     }
+}
+
+// A text that replaces the whole is one step of the history: undo brings back
+// the text before it, the very string and not a copy, and the edits before
+// that. Only the last such step is kept.
+TEST_P(TextBufferTest, AReplacedTextIsOneStepAndOnlyTheLastIsKept) {
+    TextBuffer buffer(GetParam(), Widths());
+    const QString a = QStringLiteral("första") + br() + "andra";
+    buffer.setContent(buffer.preparer()(a));
+    buffer.replace(buffer.size(), buffer.size(), QStringLiteral("x"), true);
+    const QString b = QStringLiteral("b") + br() + "bb" + br();
+    buffer.replaceContent(buffer.preparer()(b));
+    EXPECT_EQ(buffer.text(), b);
+    // Typing right after does not join the step.
+    buffer.replace(buffer.size(), buffer.size(), QStringLiteral("y"), true);
+    ASSERT_NE(buffer.undo(), nullptr);
+    EXPECT_EQ(buffer.text(), b);
+    const QChar* bData = buffer.text().constData();
+    ASSERT_NE(buffer.undo(), nullptr);
+    EXPECT_EQ(buffer.text(), a + "x");
+    ASSERT_TRUE(Consistent(buffer));
+    ASSERT_NE(buffer.undo(), nullptr);
+    EXPECT_EQ(buffer.text(), a);
+    EXPECT_FALSE(buffer.canUndo());
+    buffer.redo();
+    buffer.redo();
+    EXPECT_EQ(buffer.text(), b);
+    EXPECT_EQ(buffer.text().constData(), bData);
+    ASSERT_TRUE(Consistent(buffer));
+
+    // A second replacement drops the first with the edits made before it.
+    const QString c = QStringLiteral("c");
+    buffer.replaceContent(buffer.preparer()(c));
+    EXPECT_FALSE(buffer.canRedo());
+    ASSERT_NE(buffer.undo(), nullptr);
+    EXPECT_EQ(buffer.text(), b);
+    EXPECT_EQ(buffer.text().constData(), bData);
+    EXPECT_FALSE(buffer.canUndo());
+    ASSERT_TRUE(Consistent(buffer));
 }
 
 TEST_P(TextBufferTest, APlaceInsideALineBreakIsNoPlace) {
