@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     tolvana::storage::platform::GuardProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
-    tolvana::ui::UseDesignFont();
+    tolvana::ui::UseProgramFont();
     tolvana::ui::InstallSwedishTranslations(app);
 
     tolvana::ui::QtDialogs dialogs;

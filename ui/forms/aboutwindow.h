@@ -2,7 +2,7 @@
 
 // The About window "frmAbout": title, version, a picture and two lines of
 // text, an OK button and a button that starts the system information tool.
-// It is a small fixed dialog; OK, Enter and Esc close it.
+// It is a small dialog that can be made larger; OK, Enter and Esc close it.
 
 #include <QDialog>
 #include <QImage>

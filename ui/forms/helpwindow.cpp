@@ -3,6 +3,7 @@
 #include "ui/forms/twips.h"
 
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace tolvana::ui {
 
@@ -23,11 +24,18 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent), text_(new QPlainTextE
     setWindowTitle(QStringLiteral("HJÄLP"));
     resize(TwipsToPixels(4680), TwipsToPixels(3090));
 
-    // The box keeps its place and size when the window is resized.
+    // The box stands where the design draws it and takes whatever the window
+    // grows by; its lines wrap at its width, and a text taller than the box,
+    // as in a large font, scrolls.
     text_->setObjectName(QStringLiteral("TxtHelp"));
-    text_->setGeometry(TwipsRect(480, 240, 3735, 2655));
+    text_->setAccessibleName(windowTitle());
+    const QRect box = TwipsRect(480, 240, 3735, 2655);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(box.left(), box.top(), width() - box.right() - 1,
+                               height() - box.bottom() - 1);
+    layout->addWidget(text_);
     text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text_->setPlainText(HelpText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     text_->setFocus();
