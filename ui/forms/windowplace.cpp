@@ -13,6 +13,8 @@ namespace {
 
 const QString kGeometry = QStringLiteral("MainWindow/geometry");
 const QString kMaximized = QStringLiteral("MainWindow/maximized");
+// What the window system's frame adds to the window's size, as it was last.
+const QString kFrame = QStringLiteral("MainWindow/frame");
 
 QSettings UserSettings() {
     return QSettings(QSettings::UserScope, QStringLiteral("Tolvana"), QStringLiteral("Tolvana"));
@@ -32,6 +34,8 @@ protected:
             QSettings settings = UserSettings();
             settings.setValue(kGeometry, window_.normalGeometry());
             settings.setValue(kMaximized, window_.isMaximized());
+            if (!window_.isMaximized())
+                settings.setValue(kFrame, window_.frameGeometry().size() - window_.size());
         }
         return false;
     }
@@ -44,7 +48,8 @@ int Clamp(int value, int low, int high) { return std::max(low, std::min(value, h
 
 } // namespace
 
-QRect PlaceOnScreens(const QRect& saved, const QSize& least, const QList<QRect>& screens) {
+QRect PlaceOnScreens(const QRect& saved, const QSize& least, const QList<QRect>& screens,
+                     const QSize& frame) {
     if (screens.isEmpty()) return {saved.topLeft(), saved.size().expandedTo(least)};
     QRect screen = screens.first();
     qint64 most = 0;
@@ -56,9 +61,11 @@ QRect PlaceOnScreens(const QRect& saved, const QSize& least, const QList<QRect>&
             screen = candidate;
         }
     }
-    const QSize size = saved.size().expandedTo(least).boundedTo(screen.size()).expandedTo(least);
-    const int x = Clamp(saved.x(), screen.left(), screen.left() + screen.width() - size.width());
-    const int y = Clamp(saved.y(), screen.top(), screen.top() + screen.height() - size.height());
+    const QSize room = (screen.size() - frame).expandedTo(least);
+    const QSize size = saved.size().expandedTo(least).boundedTo(room);
+    const QSize whole = size + frame;
+    const int x = Clamp(saved.x(), screen.left(), screen.left() + screen.width() - whole.width());
+    const int y = Clamp(saved.y(), screen.top(), screen.top() + screen.height() - whole.height());
     return {QPoint(x, y), size};
 }
 
@@ -71,7 +78,8 @@ void RememberPlace(QWidget& window) {
             screens << primary->availableGeometry();
         for (QScreen* screen : QGuiApplication::screens())
             if (screen != QGuiApplication::primaryScreen()) screens << screen->availableGeometry();
-        window.setGeometry(PlaceOnScreens(saved, window.minimumSizeHint(), screens));
+        const QSize frame = settings.value(kFrame).toSize().expandedTo(QSize(0, 0));
+        window.setGeometry(PlaceOnScreens(saved, window.minimumSizeHint(), screens, frame));
     }
     if (settings.value(kMaximized, false).toBool())
         window.setWindowState(window.windowState() | Qt::WindowMaximized);

@@ -12,12 +12,13 @@ class QWidget;
 
 namespace tolvana::ui {
 
-// Where a window last at `saved` (its client area), never smaller than
-// `least`, goes on the screens there are now, given by their available
-// areas, the primary first: onto the screen that holds most of it, or the
-// primary where none holds any, moved and if need be shrunk to lie wholly on
-// it.
-QRect PlaceOnScreens(const QRect& saved, const QSize& least, const QList<QRect>& screens);
+// Where a window last at `saved` (its place and its client area's size),
+// never smaller than `least`, goes on the screens there are now, given by
+// their available areas, the primary first: onto the screen that holds most
+// of it, or the primary where none holds any, moved and if need be shrunk so
+// that it lies wholly on it with its frame, which adds `frame` to its size.
+QRect PlaceOnScreens(const QRect& saved, const QSize& least, const QList<QRect>& screens,
+                     const QSize& frame = QSize(0, 0));
 
 // Puts `window` where it was at the end of the last run, maximised if it was,
 // before it is shown; and saves its place each time it closes.

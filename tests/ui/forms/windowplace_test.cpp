@@ -32,6 +32,11 @@ TEST(PlaceOnScreens, KeepsAPlaceOnAScreenAndMovesOneOffAllOfThemOntoTheFirst) {
     // smaller than the window can be.
     EXPECT_EQ(PlaceOnScreens({100, 100, 2500, 1500}, least, {primary}), QRect(0, 0, 1920, 1040));
     EXPECT_EQ(PlaceOnScreens({10, 10, 300, 200}, least, {primary}).size(), least);
+    // With a frame 2 pixels wider and 25 higher, the frame fits as well.
+    EXPECT_EQ(PlaceOnScreens({2000, 900, 700, 500}, least, {primary}, {2, 25}),
+              QRect(1218, 515, 700, 500));
+    EXPECT_EQ(PlaceOnScreens({0, 0, 1920, 1040}, least, {primary}, {2, 25}),
+              QRect(0, 0, 1918, 1015));
     // Mostly on the second screen: there.
     EXPECT_EQ(PlaceOnScreens({1800, 10, 700, 500}, least, {primary, second}),
               QRect(1920, 10, 700, 500));
