@@ -142,8 +142,8 @@ void ExpectMainWindowReadable() {
     const auto at = [client](const char* name) {
         return client->findChild<QWidget*>(QLatin1String(name))->geometry();
     };
-    const char* const stacked[] = {"EtikSkrivin1", "TextRenText", "EtikKrypterad",
-                                   "TextKrypterad", "KKnapKryptera"};
+    const char* const stacked[] = {"EtikSkrivin1", "TextRenText", "EtikKrypterad", "TextKrypterad",
+                                   "KKnapKryptera"};
     for (int i = 0; i + 1 < int(std::size(stacked)); ++i)
         EXPECT_LT(at(stacked[i]).bottom(), at(stacked[i + 1]).top()) << stacked[i];
     EXPECT_LT(at("KKnapKryptera").right(), at("SkapaLosen").left());

@@ -42,10 +42,10 @@ protected:
         const QColor base = palette().color(QPalette::Base);
         const QColor text = palette().color(QPalette::Text);
         const auto half = [](int a, int b) { return (a + b + 1) / 2; };
-        const QColor colour = shadow_ ? QColor(half(base.red(), text.red()),
-                                               half(base.green(), text.green()),
-                                               half(base.blue(), text.blue()))
-                                      : base;
+        const QColor colour =
+            shadow_ ? QColor(half(base.red(), text.red()), half(base.green(), text.green()),
+                             half(base.blue(), text.blue()))
+                    : base;
         QPainter(this).fillRect(rect(), colour);
     }
 
@@ -107,9 +107,7 @@ public:
         return {width, place(width, 0, false)};
     }
     QSize minimumSize() const override { return sizeHint(); }
-    Qt::Orientations expandingDirections() const override {
-        return Qt::Horizontal | Qt::Vertical;
-    }
+    Qt::Orientations expandingDirections() const override { return Qt::Horizontal | Qt::Vertical; }
     void setGeometry(const QRect& rect) override {
         QLayout::setGeometry(rect);
         const int width = std::max(rect.width(), leastWidth());
@@ -125,9 +123,7 @@ public:
     int count() const override { return int(items_.size()); }
 
 private:
-    QSize okSize() const {
-        return c_.ok->sizeHint().expandedTo(kOk.size());
-    }
+    QSize okSize() const { return c_.ok->sizeHint().expandedTo(kOk.size()); }
     QSize sysInfoSize() const { return c_.sysInfo->sizeHint().expandedTo(kSysInfo.size()); }
 
     int leastWidth() const {

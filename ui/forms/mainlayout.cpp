@@ -36,7 +36,8 @@ constexpr int kLeastButtonGap = 8;
 
 // The middle button's left edge: centred as the design centres it, which
 // is 12 pixels left of the client's middle.
-constexpr int kMiddleOffset = kClient.width() - 2 * kCreatePassword.left() - kCreatePassword.width();
+constexpr int kMiddleOffset =
+    kClient.width() - 2 * kCreatePassword.left() - kCreatePassword.width();
 int MiddleLeft(int width, int buttonWidth) { return (width - kMiddleOffset - buttonWidth) / 2; }
 
 } // namespace
@@ -52,12 +53,11 @@ struct MainLayout::Needs {
 MainLayout::MainLayout(QWidget* parent, const Controls& controls)
     : QLayout(parent), controls_(controls) {
     setContentsMargins(0, 0, 0, 0);
-    for (QWidget* widget : {controls.toolbar, controls.clearBox,
-                            static_cast<QWidget*>(controls.clearLabel), controls.cipherBox,
-                            static_cast<QWidget*>(controls.cipherLabel),
-                            static_cast<QWidget*>(controls.encrypt),
-                            static_cast<QWidget*>(controls.createPassword),
-                            static_cast<QWidget*>(controls.decrypt)}) {
+    for (QWidget* widget :
+         {controls.toolbar, controls.clearBox, static_cast<QWidget*>(controls.clearLabel),
+          controls.cipherBox, static_cast<QWidget*>(controls.cipherLabel),
+          static_cast<QWidget*>(controls.encrypt), static_cast<QWidget*>(controls.createPassword),
+          static_cast<QWidget*>(controls.decrypt)}) {
         addChildWidget(widget);
         items_ << new QWidgetItem(widget);
     }
@@ -110,9 +110,7 @@ QSize MainLayout::minimumSize() const {
     return {size.width(), size.height() - kBandBelow + kLeastBand};
 }
 
-Qt::Orientations MainLayout::expandingDirections() const {
-    return Qt::Horizontal | Qt::Vertical;
-}
+Qt::Orientations MainLayout::expandingDirections() const { return Qt::Horizontal | Qt::Vertical; }
 
 void MainLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);

@@ -116,8 +116,9 @@ TEST_F(AboutWindowTest, FollowsADarkPalette) {
     EXPECT_EQ(surface.pixelColor(2, 2), QColor(30, 30, 30));
     EXPECT_EQ(surface.pixelColor(327, 151), QColor(30, 30, 30));
     EXPECT_EQ(surface.pixelColor(6, 163), QColor(130, 130, 130));
-    EXPECT_EQ(child<QLabel>(about, "lblDescription")->palette().color(
-                  child<QLabel>(about, "lblDescription")->foregroundRole()),
+    EXPECT_EQ(child<QLabel>(about, "lblDescription")
+                  ->palette()
+                  .color(child<QLabel>(about, "lblDescription")->foregroundRole()),
               QColor(230, 230, 230));
 }
 

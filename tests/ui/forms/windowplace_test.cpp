@@ -48,12 +48,13 @@ protected:
     void TearDown() override { settings().clear(); }
 
     static QSettings settings() {
-        return QSettings(QSettings::UserScope, QStringLiteral("Tolvana"), QStringLiteral("Tolvana"));
+        return QSettings(QSettings::UserScope, QStringLiteral("Tolvana"),
+                         QStringLiteral("Tolvana"));
     }
 
     std::unique_ptr<MainWindow> start() {
-        auto window = std::make_unique<MainWindow>(
-            Services{dialogs, passwords.places(), [] { return ','; }});
+        auto window =
+            std::make_unique<MainWindow>(Services{dialogs, passwords.places(), [] { return ','; }});
         RememberPlace(*window);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));

@@ -59,9 +59,12 @@ double Contrast(const QColor& a, const QColor& b) {
 TEST(DarkPalette, EveryTextReadsOnItsBackground) {
     const QPalette dark = DarkPalette();
     const std::pair<QPalette::ColorRole, QPalette::ColorRole> pairs[] = {
-        {QPalette::WindowText, QPalette::Window},   {QPalette::Text, QPalette::Base},
-        {QPalette::ButtonText, QPalette::Button},   {QPalette::HighlightedText, QPalette::Highlight},
-        {QPalette::ToolTipText, QPalette::ToolTipBase}, {QPalette::Text, QPalette::Window},
+        {QPalette::WindowText, QPalette::Window},
+        {QPalette::Text, QPalette::Base},
+        {QPalette::ButtonText, QPalette::Button},
+        {QPalette::HighlightedText, QPalette::Highlight},
+        {QPalette::ToolTipText, QPalette::ToolTipBase},
+        {QPalette::Text, QPalette::Window},
     };
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         for (const auto& [text, background] : pairs)
