@@ -6,6 +6,7 @@
 #include "ui/forms/commandline.h"
 #include "ui/forms/startup.h"
 #include "ui/platform/nativepath.h"
+#include "ui/platform/systemlook.h"
 #include "ui/texts/designfont.h"
 #include "ui/texts/translations.h"
 
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     tolvana::storage::platform::GuardProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
-    tolvana::ui::UseDesignFont();
+    tolvana::ui::FollowSystemLook(tolvana::ui::ReadSystemLook());
+    tolvana::ui::UseProgramFont();
     tolvana::ui::InstallSwedishTranslations(app);
 
     tolvana::ui::QtDialogs dialogs;

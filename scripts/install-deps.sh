@@ -7,7 +7,7 @@
 #             translation, the fonts the windows are drawn with, rsvg-convert
 #             that draws the icons)
 #   @tests    what the test suites need besides (GoogleTest, Google Benchmark,
-#             an X server and the tools that drive it)
+#             an X server, a window manager and the tools that drive them)
 #   @web      what the web page's build and its browser tests need (emscripten,
 #             Chromium and its driver, Selenium)
 #
@@ -18,7 +18,7 @@ set -euo pipefail
 
 program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n librsvg2-bin
     fonts-dejavu-core fonts-liberation2)
-tests=(libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool)
+tests=(libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool openbox wmctrl imagemagick x11-utils)
 web=(emscripten python3 chromium chromium-driver python3-selenium)
 npm_cache=${TOLVANA_NPM_CACHE:-/var/cache/tolvana/npm}
 

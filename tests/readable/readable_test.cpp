@@ -1,8 +1,10 @@
 // Every caption, label, button text and menu text of the three windows shows
-// whole at the design's geometry, in the program's font. ctest runs this
-// program at several scale factors (QT_SCALE_FACTOR): the geometry is in
-// logical pixels, but the glyphs are hinted and rounded at device pixels, so
-// a text that just fits at one scale can be cut at another.
+// whole at the design's geometry, in the program's font, and in fonts from 8
+// to 16 points, where the windows grow to fit their texts. ctest runs this
+// program at several scale factors (QT_SCALE_FACTOR) and font resolutions
+// (QT_FONT_DPI): the geometry is in logical pixels, but the glyphs are hinted
+// and rounded at device pixels, so a text that just fits at one scale can be
+// cut at another.
 
 #include "tests/support/fake_system.h"
 #include "tests/support/password_folder.h"
@@ -13,6 +15,7 @@
 #include "ui/texts/designfont.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -26,7 +29,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 
 namespace tolvana::ui {
@@ -124,12 +129,28 @@ TEST(DesignFont, IsAnElevenPixelSansSerifThatIsInstalled) {
     EXPECT_EQ(QApplication::font(), DesignFont());
 }
 
-TEST(Readable, MainWindowCaptionsAndMenus) {
+// The main window's captions and menus are whole, and no control covers
+// another or runs past the window's edge.
+void ExpectMainWindowReadable() {
     testing::ScriptedDialogs dialogs;
     testing::PasswordFolder passwords;
     MainWindow window(Services{dialogs, passwords.places(), [] { return ','; }});
     window.show();
     EXPECT_EQ(ExpectControlsFit(&window), 5);
+
+    const QWidget* client = window.centralWidget();
+    const auto at = [client](const char* name) {
+        return client->findChild<QWidget*>(QLatin1String(name))->geometry();
+    };
+    const char* const stacked[] = {"EtikSkrivin1", "TextRenText", "EtikKrypterad", "TextKrypterad",
+                                   "KKnapKryptera"};
+    for (int i = 0; i + 1 < int(std::size(stacked)); ++i)
+        EXPECT_LT(at(stacked[i]).bottom(), at(stacked[i + 1]).top()) << stacked[i];
+    EXPECT_LT(at("KKnapKryptera").right(), at("SkapaLosen").left());
+    EXPECT_LT(at("SkapaLosen").right(), at("KKnappDekryptera").left());
+    for (const QWidget* control : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(client->rect().contains(control->geometry()))
+            << control->objectName().toStdString();
 
     // The menu bar holds both menus on one row, inside the window.
     QMenuBar* bar = window.menuBar();
@@ -148,7 +169,7 @@ TEST(Readable, MainWindowCaptionsAndMenus) {
     }
 }
 
-TEST(Readable, AboutWindowLabelsAndButtons) {
+void ExpectAboutWindowReadable() {
     testing::ScriptedDialogs dialogs;
     testing::FakeSystemTools tools;
     AboutWindow window(dialogs, tools);
@@ -156,9 +177,12 @@ TEST(Readable, AboutWindowLabelsAndButtons) {
     // OK, "System Info...", "Licenser…", the description, the notice, the
     // title, the version.
     EXPECT_EQ(ExpectControlsFit(&window), 7);
+    for (const QWidget* control : window.findChildren<QWidget*>())
+        EXPECT_TRUE(window.rect().contains(control->geometry()))
+            << control->objectName().toStdString();
 }
 
-TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) {
+void ExpectHelpWindowReadable() {
     testing::PasswordFolder passwords;
     HelpWindow window(passwords.places());
     window.show();
@@ -166,8 +190,67 @@ TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) {
     auto* box = window.findChild<QPlainTextEdit*>(QStringLiteral("TxtHelp"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    // Wrapped at the box's width, no line runs under its edge.
+    // Wrapped at the box's width, no line runs under its edge; a text taller
+    // than the box scrolls.
     EXPECT_LE(box->document()->size().width(), box->viewport()->width() + 1);
+    EXPECT_NE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(Readable, MainWindowCaptionsAndMenus) { ExpectMainWindowReadable(); }
+
+TEST(Readable, AboutWindowLabelsAndButtons) { ExpectAboutWindowReadable(); }
+
+TEST(Readable, HelpWindowWrapsItsTextInsideTheBox) { ExpectHelpWindowReadable(); }
+
+// The windows in the program's font at a font size a user may choose.
+class ReadableInFont : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        QFont font = DesignFont();
+        font.setPointSize(GetParam());
+        QApplication::setFont(font);
+    }
+    void TearDown() override { UseDesignFont(); }
+};
+
+TEST_P(ReadableInFont, AllThreeWindows) {
+    ExpectMainWindowReadable();
+    ExpectAboutWindowReadable();
+    ExpectHelpWindowReadable();
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ReadableInFont, ::testing::Range(8, 17));
+
+// On a desktop with the usual 9-point font at 96 DPI the windows keep the
+// design font exactly; a larger system font makes the program's font larger,
+// a smaller one never makes it smaller than the design.
+TEST(ProgramFont, IsTheDesignOnAUsualDesktopAndGrowsWithALargerFont) {
+    const auto pixels = [](double points) {
+        QFont system;
+        system.setPointSizeF(points);
+        return QFontInfo(ProgramFont(system)).pixelSize();
+    };
+    QFont nine;
+    nine.setPointSize(9);
+    if (QFontInfo(nine).pixelSize() == 12) EXPECT_EQ(pixels(9), 11);
+    EXPECT_EQ(pixels(6), 11);
+    int last = 11;
+    for (int points = 6; points <= 24; ++points) {
+        EXPECT_GE(pixels(points), last) << points;
+        last = pixels(points);
+    }
+    EXPECT_GE(pixels(16), 18);
+    EXPECT_EQ(QFontInfo(ProgramFont(nine)).family(), QFontInfo(DesignFont()).family());
+}
+
+// The windows in the font the program takes from the platform, which
+// QT_FONT_DPI makes larger.
+TEST(Readable, InThePlatformsFont) {
+    QApplication::setFont(ProgramFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont)));
+    ExpectMainWindowReadable();
+    ExpectAboutWindowReadable();
+    ExpectHelpWindowReadable();
+    UseDesignFont();
 }
 
 } // namespace

@@ -21,6 +21,7 @@ public:
         std::map<std::string, std::pair<std::uint32_t, std::string>> values; // type, bytes
         // Like Windows for an ordinary user: more than read access is refused.
         std::uint32_t grantedAccess = ui::kKeyRead;
+        ui::RegKey root = ui::kHkeyLocalMachine; // the root the key stands under
     };
 
     std::map<std::string, Key> keys;
@@ -41,7 +42,7 @@ public:
         accesses.push_back(access);
         if (broken) throw std::runtime_error("registry failure");
         const auto found = keys.find(path);
-        if (root != ui::kHkeyLocalMachine || options != 0 || found == keys.end())
+        if (options != 0 || found == keys.end() || root != found->second.root)
             return ui::kRegFileNotFound;
         if ((access & ~found->second.grantedAccess) != 0) return ui::kRegAccessDenied;
         key = next_++;

@@ -1,10 +1,13 @@
 // Entry point of the GUI test programs: a QApplication on the offscreen
 // platform unless the caller chose another one, with the program's font, then
-// GoogleTest.
+// GoogleTest. The user's settings go to a temporary folder, so that no test
+// reads or changes the settings of the person who runs it.
 
 #include "ui/texts/designfont.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,9 @@ int main(int argc, char** argv) {
     args.push_back(nullptr);
     QApplication app(count, args.data());
     tolvana::ui::UseDesignFont();
+    const QTemporaryDir settings;
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

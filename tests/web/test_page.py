@@ -378,6 +378,26 @@ class Access(PageTest):
         # The page asked for nothing, axe-core included.
         self.assertEqual(b.requests(), [])
 
+    def emulate(self, **features):
+        self.browser.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": [
+            {"name": name.replace("_", "-"), "value": value} for name, value in features.items()]})
+
+    def test_dark_and_forced_colours_are_followed_and_stay_clean(self):
+        b = self.browser
+        surface = "return getComputedStyle(document.querySelector('main')).backgroundColor"
+        try:
+            self.emulate(prefers_color_scheme="light")
+            self.assertEqual(b.script(surface), "rgb(255, 255, 255)")
+            self.emulate(prefers_color_scheme="dark")
+            self.assertEqual(b.script(surface), "rgb(30, 30, 30)")
+            self.assertEqual(self.axe(), [])
+            self.emulate(forced_colors="active")
+            border = b.script("return getComputedStyle(arguments[0]).borderTopStyle", b.element("clear"))
+            self.assertEqual(border, "solid")
+            self.assertEqual(self.axe(), [])
+        finally:
+            self.emulate()
+
     def test_keyboard_alone_reaches_and_works_every_control(self):
         b = self.browser
         # The page starts with the focus in the clear-text box, as the window

@@ -9,47 +9,198 @@
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWidgetItem>
+
+#include <algorithm>
 
 namespace tolvana::ui {
 
 namespace {
 
-// The window and its labels take the colour of title-bar text, white in the
-// classic desktop colours. Text stays black so that it reads on it whatever
-// the desktop's theme.
-const QColor kBackground = Qt::white;
-const QColor kText = Qt::black;
-const QColor kEtchShadow(128, 128, 128);
-const QColor kEtchLight = Qt::white;
-
-QLabel* AddLabel(QWidget* window, const char* name, const QString& text, const QRect& geometry) {
+QLabel* AddLabel(QWidget* window, const char* name, const QString& text) {
     auto* label = new QLabel(text, window);
     label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
 
-// One member of the line array "Line1": a solid horizontal line from `left` to
-// `right` (exclusive) at `top`, `width` pixels thick, given in twips.
-void AddLine(QWidget* window, int index, int left, int right, int top, int width,
-             const QColor& colour) {
-    auto* line = new QWidget(window);
-    line->setObjectName(QStringLiteral("Line1"));
-    line->setProperty("index", index);
-    const int x = TwipsToPixels(left);
-    line->setGeometry(x, TwipsToPixels(top), TwipsToPixels(right) - x, width);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, colour);
-    line->setPalette(palette);
-    line->setAutoFillBackground(true);
-}
+// One member of the line array "Line1": a solid horizontal line. Its colour
+// comes from the palette, so it follows light, dark and high-contrast
+// desktops: the shadow is halfway between the text and its background (grey
+// 128 in black on white), the light line is the background itself.
+class EtchLine : public QWidget {
+public:
+    EtchLine(QWidget* window, int index, bool shadow) : QWidget(window), shadow_(shadow) {
+        setObjectName(QStringLiteral("Line1"));
+        setProperty("index", index);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QColor base = palette().color(QPalette::Base);
+        const QColor text = palette().color(QPalette::Text);
+        const auto half = [](int a, int b) { return (a + b + 1) / 2; };
+        const QColor colour =
+            shadow_ ? QColor(half(base.red(), text.red()), half(base.green(), text.green()),
+                             half(base.blue(), text.blue()))
+                    : base;
+        QPainter(this).fillRect(rect(), colour);
+    }
+
+private:
+    bool shadow_;
+};
+
+// The design of the window, in pixels, and the space between its parts.
+constexpr QRect kClient = TwipsRect(2340, 1935, 5730, 3555);
+constexpr QRect kOk = TwipsRect(4245, 2625, 1260, 345);
+constexpr QRect kSysInfo = TwipsRect(4260, 3075, 1245, 345);
+constexpr QRect kDescription = TwipsRect(1050, 1125, 3885, 1170);
+constexpr QRect kDisclaimer = TwipsRect(255, 2625, 3870, 825);
+constexpr QRect kTitle = TwipsRect(1320, 240, 3885, 480);
+constexpr QRect kVersion = TwipsRect(1050, 780, 3885, 225);
+// "Licenser…", in the lower part of the description's box that its lines
+// leave free.
+constexpr QRect kLicenses = TwipsRect(1050, 1950, 1245, 345);
+constexpr int kLicensesBelowText = 2;
+constexpr QPoint kPicture(TwipsToPixels(360), TwipsToPixels(120));
+constexpr int kShadowLeft = TwipsToPixels(90);
+constexpr int kLightLeft = TwipsToPixels(105);
+constexpr int kLinesRight = TwipsToPixels(5654);
+constexpr int kShadowTop = TwipsToPixels(2445);
+constexpr int kLightTop = TwipsToPixels(2460);
+
+constexpr int kTitleToVersion = kVersion.top() - (kTitle.top() + kTitle.height());
+constexpr int kVersionToDescription = kDescription.top() - (kVersion.top() + kVersion.height());
+constexpr int kDescriptionToLine = kShadowTop - (kDescription.top() + kDescription.height());
+constexpr int kLineToBottomRow = kOk.top() - kShadowTop;
+constexpr int kButtonGap = kSysInfo.top() - (kOk.top() + kOk.height());
+constexpr int kButtonsRight = kClient.width() - (kOk.left() + kOk.width());
+constexpr int kDisclaimerToButtons = kOk.left() - (kDisclaimer.left() + kDisclaimer.width());
+constexpr int kBelowButtons = kClient.height() - (kSysInfo.top() + kSysInfo.height());
+constexpr int kBelowDisclaimer = kClient.height() - (kDisclaimer.top() + kDisclaimer.height());
+
+// The design at its size; wider, with the texts and buttons as their font
+// needs them, and taller where the window is made taller: the labels take
+// the extra width, the description the extra height, and the buttons keep
+// to the lower right corner.
+class AboutLayout : public QLayout {
+public:
+    struct Controls {
+        QLabel *picture, *title, *version, *description, *disclaimer;
+        QPushButton *ok, *sysInfo, *licenses;
+        QWidget *shadow, *light;
+    };
+
+    AboutLayout(QWidget* window, const Controls& c) : QLayout(window), c_(c) {
+        setContentsMargins(0, 0, 0, 0);
+        for (QWidget* w : {static_cast<QWidget*>(c.picture), static_cast<QWidget*>(c.title),
+                           static_cast<QWidget*>(c.version), static_cast<QWidget*>(c.description),
+                           static_cast<QWidget*>(c.disclaimer), static_cast<QWidget*>(c.ok),
+                           static_cast<QWidget*>(c.sysInfo), static_cast<QWidget*>(c.licenses),
+                           c.shadow, c.light}) {
+            addChildWidget(w);
+            items_ << new QWidgetItem(w);
+        }
+    }
+    ~AboutLayout() override { qDeleteAll(items_); }
+
+    QSize sizeHint() const override {
+        const int width = leastWidth();
+        return {width, place(width, 0, false)};
+    }
+    QSize minimumSize() const override { return sizeHint(); }
+    Qt::Orientations expandingDirections() const override { return Qt::Horizontal | Qt::Vertical; }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        const int width = std::max(rect.width(), leastWidth());
+        const int extra = std::max(0, rect.height() - place(width, 0, false));
+        place(width, extra, true);
+    }
+
+    void addItem(QLayoutItem* item) override { items_ << item; }
+    QLayoutItem* itemAt(int index) const override { return items_.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < items_.size() ? items_.takeAt(index) : nullptr;
+    }
+    int count() const override { return int(items_.size()); }
+
+private:
+    QSize okSize() const { return c_.ok->sizeHint().expandedTo(kOk.size()); }
+    QSize sysInfoSize() const { return c_.sysInfo->sizeHint().expandedTo(kSysInfo.size()); }
+
+    int leastWidth() const {
+        const int buttons = std::max(okSize().width(), sysInfoSize().width());
+        return std::max(kClient.width(), kDisclaimer.left() + kDisclaimer.width() +
+                                             kDisclaimerToButtons + buttons + kButtonsRight);
+    }
+
+    // Lays the controls out for a client area `width` wide, with `extra`
+    // height for the description, and returns the height it takes; moves
+    // the controls only where `apply`.
+    int place(int width, int extra, bool apply) const {
+        const int dx = width - kClient.width();
+        const auto set = [apply](QWidget* w, int x, int y, int wide, int high) {
+            if (apply) w->setGeometry(x, y, wide, high);
+        };
+        const auto high = [](const QLabel* label, int wide, int least) {
+            return std::max(least, label->heightForWidth(wide));
+        };
+        set(c_.picture, kPicture.x(), kPicture.y(), c_.picture->sizeHint().width(),
+            c_.picture->sizeHint().height());
+        const int titleWidth = kTitle.width() + dx;
+        const int titleHeight = high(c_.title, titleWidth, kTitle.height());
+        set(c_.title, kTitle.left(), kTitle.top(), titleWidth, titleHeight);
+        const int versionTop = kTitle.top() + titleHeight + kTitleToVersion;
+        const int versionWidth = kVersion.width() + dx;
+        const int versionHeight = high(c_.version, versionWidth, kVersion.height());
+        set(c_.version, kVersion.left(), versionTop, versionWidth, versionHeight);
+        const int descriptionTop = versionTop + versionHeight + kVersionToDescription;
+        const int descriptionWidth = kDescription.width() + dx;
+        // The button inside the description's box, below its lines: where
+        // the design has it, or lower where the lines need more room.
+        const int textHeight = c_.description->heightForWidth(descriptionWidth);
+        const int licensesOffset = std::max(kLicenses.top() - kDescription.top(),
+                                            textHeight + kLicensesBelowText);
+        const QSize licenses = c_.licenses->sizeHint().expandedTo(kLicenses.size());
+        set(c_.licenses, kDescription.left(), descriptionTop + licensesOffset, licenses.width(),
+            licenses.height());
+        const int descriptionHeight =
+            std::max(kDescription.height(), licensesOffset + licenses.height()) + extra;
+        set(c_.description, kDescription.left(), descriptionTop, descriptionWidth,
+            descriptionHeight);
+
+        const int lineTop = descriptionTop + descriptionHeight + kDescriptionToLine;
+        const int linesRight = kLinesRight + dx;
+        set(c_.shadow, kShadowLeft, lineTop, linesRight - kShadowLeft, 1);
+        set(c_.light, kLightLeft, lineTop + (kLightTop - kShadowTop), linesRight - kLightLeft, 2);
+
+        const int rowTop = lineTop + kLineToBottomRow;
+        const QSize ok = okSize();
+        const QSize sysInfo = sysInfoSize();
+        const int okLeft = width - kButtonsRight - ok.width();
+        const int sysInfoLeft = width - kButtonsRight - sysInfo.width();
+        set(c_.ok, okLeft, rowTop, ok.width(), ok.height());
+        const int sysInfoTop = rowTop + ok.height() + kButtonGap;
+        set(c_.sysInfo, sysInfoLeft, sysInfoTop, sysInfo.width(), sysInfo.height());
+        const int disclaimerWidth =
+            std::min(okLeft, sysInfoLeft) - kDisclaimerToButtons - kDisclaimer.left();
+        const int disclaimerHeight = high(c_.disclaimer, disclaimerWidth, kDisclaimer.height());
+        set(c_.disclaimer, kDisclaimer.left(), rowTop, disclaimerWidth, disclaimerHeight);
+        return std::max(sysInfoTop + sysInfo.height() + kBelowButtons,
+                        rowTop + disclaimerHeight + kBelowDisclaimer);
+    }
+
+    Controls c_;
+    QList<QLayoutItem*> items_;
+};
 
 } // namespace
 
@@ -100,7 +251,7 @@ QImage AboutPicture() {
 
 AboutWindow::AboutWindow(Dialogs& dialogs, SystemTools& tools)
     // A tool window has no taskbar entry; without minimize and maximize
-    // buttons and with a fixed size it is a plain dialog frame.
+    // buttons it is a plain dialog frame, which the user may make larger.
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs), tools_(tools) {
@@ -109,56 +260,54 @@ AboutWindow::AboutWindow(Dialogs& dialogs, SystemTools& tools)
     // like any other window, when the main window has closed.
     setAttribute(Qt::WA_QuitOnClose, true);
     setAttribute(Qt::WA_MacAlwaysShowToolWindow, true);
-    setGeometry(TwipsRect(2340, 1935, 5730, 3555));
-    setFixedSize(size());
-
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, kBackground);
-    palette.setColor(QPalette::WindowText, kText);
-    setPalette(palette);
+    // The window's surface and its labels are the palette's background for
+    // text, white in a light desktop, and follow a dark or high-contrast one.
+    setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
     setAutoFillBackground(true);
 
     // Created in tab order: only the two buttons take the focus.
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
-    ok->setGeometry(TwipsRect(4245, 2625, 1260, 345));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
     auto* sysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     sysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    sysInfo->setGeometry(TwipsRect(4260, 3075, 1245, 345));
     connect(sysInfo, &QPushButton::clicked, this, [this] { startSysInfo(); });
     setTabOrder(ok, sysInfo);
 
-    AddLabel(this, "lblDescription", DescriptionText(), TwipsRect(1050, 1125, 3885, 1170));
-    AddLabel(this, "lblDisclaimer",
-             QStringLiteral("The cipher has no key: anyone with Tolvana can read it."),
-             TwipsRect(255, 2625, 3870, 825));
-    AddLabel(this, "tolvana1", QStringLiteral("Olmira"), TwipsRect(1320, 240, 3885, 480));
-    AddLabel(this, "lblVersion", QString(), TwipsRect(1050, 780, 3885, 225));
-
-    // Below the description, inside the lower part of its box that its four
-    // lines leave free; the third button in the tab order.
+    // The third button in the tab order.
     auto* licenses = new QPushButton(QStringLiteral("Licenser…"), this);
     licenses->setObjectName(QStringLiteral("cmdLicenses"));
-    licenses->setGeometry(TwipsRect(1050, 1950, 1245, 345));
     licenses->setAutoDefault(false);
     connect(licenses, &QPushButton::clicked, this, [this] { showLicenses(); });
     setTabOrder(sysInfo, licenses);
 
+    QLabel* description = AddLabel(this, "lblDescription", DescriptionText());
+    QLabel* disclaimer =
+        AddLabel(this, "lblDisclaimer",
+                 QStringLiteral("The cipher has no key: anyone with Tolvana can read it."));
+    QLabel* title = AddLabel(this, "tolvana1", QStringLiteral("Olmira"));
+    QLabel* version = AddLabel(this, "lblVersion", QString());
+
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Image1"));
-    const QPixmap pixmap = QPixmap::fromImage(AboutPicture());
-    picture->setGeometry(TwipsToPixels(360), TwipsToPixels(120), pixmap.width(), pixmap.height());
-    picture->setPixmap(pixmap);
+    picture->setPixmap(QPixmap::fromImage(AboutPicture()));
 
-    // An etched separator: a grey line with a white one just below it.
-    AddLine(this, 1, 90, 5654, 2445, 1, kEtchShadow);
-    AddLine(this, 0, 105, 5654, 2460, 2, kEtchLight);
+    // An etched separator: a grey line with a light one just below it.
+    auto* shadow = new EtchLine(this, 1, true);
+    auto* light = new EtchLine(this, 0, false);
+
+    auto* layout = new AboutLayout(
+        this,
+        {picture, title, version, description, disclaimer, ok, sysInfo, licenses, shadow, light});
 
     ok->setFocus();
     load();
+    // At its place on the screen, at the design's size or larger where the
+    // texts need it.
+    setGeometry(QRect(kClient.topLeft(), layout->sizeHint()));
 }
 
 void AboutWindow::load() {

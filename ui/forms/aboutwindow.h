@@ -3,8 +3,8 @@
 // The About window "frmAbout": title, version, a picture, what the program
 // is, the commit it was built from and its licence, an OK button, a button
 // that starts the system information tool and "Licenser…", which shows the
-// licence notices of everything the program carries. It is a small fixed
-// dialog; OK, Enter and Esc close it.
+// licence notices of everything the program carries. It is a small dialog
+// that can be made larger; OK, Enter and Esc close it.
 
 #include <QDialog>
 #include <QImage>

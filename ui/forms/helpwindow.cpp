@@ -4,6 +4,7 @@
 #include "ui/platform/nativepath.h"
 
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace tolvana::ui {
 
@@ -69,11 +70,18 @@ HelpWindow::HelpWindow(const PasswordPlaces& places, QWidget* parent)
     setWindowTitle(QStringLiteral("HJÄLP"));
     resize(TwipsToPixels(4680), TwipsToPixels(3090));
 
-    // The box keeps its place and size when the window is resized.
+    // The box stands where the design draws it and takes whatever the window
+    // grows by; its lines wrap at its width, and a text taller than the box,
+    // as in a large font, scrolls.
     text_->setObjectName(QStringLiteral("TxtHelp"));
-    text_->setGeometry(TwipsRect(480, 240, 3735, 2655));
+    text_->setAccessibleName(windowTitle());
+    const QRect box = TwipsRect(480, 240, 3735, 2655);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(box.left(), box.top(), width() - box.right() - 1,
+                               height() - box.bottom() - 1);
+    layout->addWidget(text_);
     text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text_->setPlainText(
         HelpWindowText(places).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

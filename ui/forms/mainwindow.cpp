@@ -7,6 +7,7 @@
 #include "storage/textfile.h"
 #include "ui/dialogs/background.h"
 #include "ui/dialogs/filedialog.h"
+#include "ui/forms/mainlayout.h"
 #include "ui/forms/twips.h"
 #include "ui/platform/nativepath.h"
 #include "ui/textbox/codetextbox.h"
@@ -24,11 +25,13 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <initializer_list>
 #include <new>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace tolvana::ui {
@@ -152,8 +155,9 @@ MainWindow::MainWindow(Services services)
     buildControls();
     buildMenus();
 
-    // The client area is 6555 by 6255 twips, below the menu bar.
-    const QRect client = TwipsRect(0, 0, 6555, 6255);
+    // The client area is 6555 by 6255 twips below the menu bar, or larger
+    // where the texts need more room in the window's font.
+    const QSize client = centralWidget()->layout()->sizeHint();
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
     TextRenText->setFocus();
 
@@ -203,8 +207,6 @@ void MainWindow::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
-    // The toolbar follows the client area's width; nothing else moves.
-    client->installEventFilter(this);
 
     Toolbar1 = Place<QToolBar>(client, "Toolbar1", TwipsRect(0, 0, 6555, 630));
     Toolbar1->setMovable(false);
@@ -238,9 +240,28 @@ void MainWindow::buildControls() {
         button->setDefault(false);
     }
 
+    // Screen readers read the labels without the blanks that place them.
+    for (QLabel* label : {EtikSkrivin1, EtikKrypterad})
+        label->setAccessibleName(label->text().trimmed());
+    // The buttons that the toolbar and the menu bar show for what does not
+    // fit them are hidden while all fits; they take no focus and still have
+    // a name.
+    const std::pair<QWidget*, QString> more[] = {{Toolbar1, QStringLiteral("Fler knappar")},
+                                                 {menuBar(), QStringLiteral("Fler menyer")}};
+    for (const auto& [bar, name] : more) {
+        for (QToolButton* hidden : bar->findChildren<QToolButton*>()) {
+            hidden->setFocusPolicy(Qt::NoFocus);
+            hidden->setAccessibleName(name);
+        }
+    }
+
     // The toolbar band lies over the label and the top of the clear-text box;
     // keep it underneath so both stay readable and usable.
     Toolbar1->lower();
+
+    // The boxes grow with the window, the labels and buttons with the font.
+    new MainLayout(client, {Toolbar1, TextRenText, EtikSkrivin1, TextKrypterad, EtikKrypterad,
+                            KKnapKryptera, SkapaLosen, KKnappDekryptera, menuBar()});
 
     setTabOrder(TextRenText, TextKrypterad);
     setTabOrder(TextKrypterad, KKnapKryptera);
@@ -285,8 +306,6 @@ void MainWindow::buildMenus() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == centralWidget() && event->type() == QEvent::Resize)
-        Toolbar1->resize(centralWidget()->width(), Toolbar1->height());
     // A box would insert a dropped file's name as text; the window opens it.
     if (watched != centralWidget()) {
         switch (event->type()) {

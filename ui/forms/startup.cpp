@@ -2,6 +2,7 @@
 
 #include "messages/messages.h"
 #include "storage/files.h"
+#include "ui/forms/windowplace.h"
 #include "ui/platform/nativepath.h"
 #include "ui/texts/codepage.h"
 
@@ -47,6 +48,7 @@ bool RunStartupLock(Dialogs& dialogs, const PasswordPlaces& places) {
 std::unique_ptr<MainWindow> StartProgram(Services services, const QStringList& files) {
     if (!RunStartupLock(services.dialogs, services.passwordFiles)) return nullptr;
     auto window = std::make_unique<MainWindow>(std::move(services));
+    RememberPlace(*window);
     window->show();
     window->openPaths(files);
     return window;

@@ -34,12 +34,11 @@ TEST_F(AboutWindowTest, LoadStepSetsCaptionAndVersion) {
     EXPECT_EQ(child<QLabel>(about, "tolvana1")->text(), "Olmira");
 }
 
-TEST_F(AboutWindowTest, FixedToolWindowWithItsControlsInPlace) {
+TEST_F(AboutWindowTest, ToolWindowWithItsControlsInPlace) {
     windows.showAbout();
     QWidget* about = windows.aboutWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
     EXPECT_EQ(about->geometry(), QRect(156, 129, 382, 237));
-    EXPECT_EQ(about->minimumSize(), about->maximumSize());
     EXPECT_EQ(about->windowType(), Qt::Tool); // no taskbar entry
     EXPECT_TRUE(about->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     EXPECT_FALSE(about->windowFlags().testAnyFlags(Qt::WindowMinMaxButtonsHint));
@@ -67,6 +66,63 @@ TEST_F(AboutWindowTest, FixedToolWindowWithItsControlsInPlace) {
     EXPECT_EQ(surface.pixelColor(6, 163), QColor(128, 128, 128));
     EXPECT_EQ(surface.pixelColor(376, 163), QColor(128, 128, 128));
     EXPECT_EQ(surface.pixelColor(100, 164), QColor(Qt::white));
+}
+
+// Made larger, the labels take the width, the description the height, the
+// buttons keep to the lower right corner; it is never made smaller than the
+// design.
+TEST_F(AboutWindowTest, GrowsWithItsButtonsInTheCorner) {
+    windows.showAbout();
+    QWidget* about = windows.aboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_EQ(about->minimumSize(), QSize(382, 237));
+    EXPECT_GT(about->maximumWidth(), 382);
+    about->resize(600, 400);
+    QApplication::processEvents();
+    const int dx = 600 - 382, dy = 400 - 237;
+    const std::pair<const char*, QRect> controls[] = {
+        {"cmdOK", {283 + dx, 175 + dy, 84, 23}},
+        {"cmdSysInfo", {284 + dx, 205 + dy, 83, 23}},
+        {"lblDescription", {70, 75, 259 + dx, 78 + dy}},
+        {"lblDisclaimer", {17, 175 + dy, 258 + dx, 55}},
+        {"tolvana1", {88, 16, 259 + dx, 32}},
+        {"lblVersion", {70, 52, 259 + dx, 15}},
+        {"Image1", {24, 8, 57, 32}},
+    };
+    for (const auto& [name, geometry] : controls) {
+        QWidget* widget = child(about, name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), geometry) << name;
+    }
+    const QImage surface = about->grab().toImage();
+    EXPECT_EQ(surface.pixelColor(6 + dx, 163 + dy), QColor(128, 128, 128));
+    EXPECT_EQ(surface.pixelColor(376 + dx, 163 + dy), QColor(128, 128, 128));
+}
+
+// The window follows the desktop's palette, a dark one as well as a light
+// one, where it once stayed white.
+TEST_F(AboutWindowTest, FollowsADarkPalette) {
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Window, QColor(45, 45, 45));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    windows.showAbout();
+    QWidget* about = windows.aboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    // Changed while the window is open, as a desktop changes its theme.
+    QApplication::setPalette(dark);
+    QApplication::processEvents();
+    const QImage surface = about->grab().toImage();
+    QApplication::setPalette(before);
+    EXPECT_EQ(surface.pixelColor(2, 2), QColor(30, 30, 30));
+    EXPECT_EQ(surface.pixelColor(327, 151), QColor(30, 30, 30));
+    EXPECT_EQ(surface.pixelColor(6, 163), QColor(130, 130, 130));
+    EXPECT_EQ(child<QLabel>(about, "lblDescription")
+                  ->palette()
+                  .color(child<QLabel>(about, "lblDescription")->foregroundRole()),
+              QColor(230, 230, 230));
 }
 
 TEST_F(AboutWindowTest, FocusStartsOnOkAndTabVisitsOnlyTheButtons) {

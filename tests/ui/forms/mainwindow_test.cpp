@@ -1,14 +1,19 @@
+#include "tests/support/fake_system.h"
 #include "tests/support/main_window_fixture.h"
+#include "ui/forms/aboutwindow.h"
+#include "ui/forms/helpwindow.h"
 #include "ui/forms/mainwindow.h"
 #include "ui/textbox/codetextbox.h"
 #include "ui/texts/codepage.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
@@ -16,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 namespace tolvana::ui {
 namespace {
@@ -112,13 +118,90 @@ TEST_F(MainWindowTest, ControlsStandWhereTheDesignPutsThem) {
     }
 }
 
-TEST_F(MainWindowTest, ResizingMovesNothingButTheToolbarWidth) {
-    const QRect before = clear()->geometry();
-    window->resize(window->width() + 200, window->height() + 100);
+// What the layout keeps at every size of the client area: the boxes take the
+// width beyond the design's 437 pixels and share the height beyond its 417
+// evenly, each label stays above its box, and the buttons keep their row
+// below in their order, all inside the window.
+void ExpectLaidOut(const QWidget* client, const char* size) {
+    const auto at = [client](const char* name) {
+        return client->findChild<QWidget*>(QLatin1String(name))->geometry();
+    };
+    const QRect clearBox = at("TextRenText"), cipherBox = at("TextKrypterad");
+    const QRect clearLabel = at("EtikSkrivin1"), cipherLabel = at("EtikKrypterad");
+    const QRect encrypt = at("KKnapKryptera"), password = at("SkapaLosen"),
+                decrypt = at("KKnappDekryptera");
+    const int dx = client->width() - 437, dy = client->height() - 417;
+    EXPECT_EQ(at("Toolbar1"), QRect(0, 0, client->width(), 42)) << size;
+    EXPECT_EQ(clearBox, QRect(32, 40, 353 + dx, 105 + dy / 2)) << size;
+    EXPECT_EQ(cipherBox.size(), QSize(353 + dx, 105 + dy - dy / 2)) << size;
+    EXPECT_EQ(cipherBox.left(), 32) << size;
+    for (const auto& [label, box] : {std::pair{clearLabel, clearBox}, {cipherLabel, cipherBox}}) {
+        EXPECT_EQ(label.left(), 104) << size;
+        EXPECT_EQ(box.top() - label.bottom() - 1, 7) << size;
+    }
+    EXPECT_EQ(cipherLabel.top() - clearBox.bottom() - 1, 15) << size;
+    for (const QRect& button : {encrypt, password, decrypt}) {
+        EXPECT_EQ(button.top(), cipherBox.bottom() + 8) << size;
+        EXPECT_EQ(button.height(), 25) << size;
+    }
+    EXPECT_EQ(encrypt.left(), 64) << size;
+    EXPECT_LT(encrypt.right(), password.left()) << size;
+    EXPECT_LT(password.right(), decrypt.left()) << size;
+    EXPECT_EQ(decrypt.right(), client->width() - 69) << size;
+    EXPECT_EQ(client->height() - encrypt.bottom() - 1, 96) << size;
+}
+
+TEST_F(MainWindowTest, TheBoxesGrowWithTheWindow) {
+    ExpectLaidOut(window->centralWidget(), "default");
+
+    window->resize(1200, 900);
     QApplication::processEvents();
-    EXPECT_EQ(clear()->geometry(), before);
-    EXPECT_EQ(child<QToolBar>("Toolbar1")->width(), window->centralWidget()->width());
-    EXPECT_EQ(child<QToolBar>("Toolbar1")->height(), 42);
+    EXPECT_EQ(window->size(), QSize(1200, 900));
+    ExpectLaidOut(window->centralWidget(), "1200 x 900");
+
+    window->showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isMaximized(); }, 1000));
+    QApplication::processEvents();
+    EXPECT_GT(window->width(), 437);
+    ExpectLaidOut(window->centralWidget(), "maximised");
+    window->showNormal();
+
+    // Smaller than the design, only the empty band below the buttons gives way.
+    window->resize(100, 100);
+    QApplication::processEvents();
+    const QWidget* client = window->centralWidget();
+    EXPECT_EQ(client->width(), 437);
+    EXPECT_EQ(child<QPushButton>("KKnapKryptera")->geometry(), QRect(64, 296, 81, 25));
+    EXPECT_EQ(client->height(), 296 + 25 + 7);
+}
+
+// A screen reader finds a name for everything that takes the focus, and for
+// every button, also the toolbar's hidden one; labels are read without the
+// blanks that place them, in all three windows.
+TEST_F(MainWindowTest, EveryControlHasANameWithoutLeadingBlanks) {
+    testing::FakeSystemTools tools;
+    HelpWindow help(passwords.places());
+    AboutWindow about(dialogs, tools);
+    const auto nameOf = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(QAccessible::Name) : QString();
+    };
+    for (QWidget* top : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(&help),
+                         static_cast<QWidget*>(&about)}) {
+        for (QWidget* widget : top->findChildren<QWidget*>()) {
+            if (widget->isWindow()) continue; // the menus' lists
+            const std::string what = top->objectName().toStdString() + " " +
+                                     widget->metaObject()->className() + " " +
+                                     widget->objectName().toStdString();
+            const QString name = nameOf(widget);
+            if (widget->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(widget))
+                EXPECT_FALSE(name.trimmed().isEmpty()) << what;
+            if (qobject_cast<QLabel*>(widget)) EXPECT_EQ(name, name.trimmed()) << what;
+        }
+    }
+    EXPECT_EQ(nameOf(child<QLabel>("EtikKrypterad")), "Texten krypterad");
+    EXPECT_EQ(child<QLabel>("EtikKrypterad")->text(), QString(18, u' ') + "Texten krypterad");
+    EXPECT_EQ(nameOf(static_cast<QWidget*>(help.textBox())), QStringLiteral("HJÄLP"));
 }
 
 // The order on the screen: the boxes from the top, then the buttons from the
