@@ -8,19 +8,26 @@
 
 namespace tolvana::commands {
 
-std::optional<std::string> ToCodes(std::u16string_view text, std::u16string_view lineBreak,
-                                   Missing& missing) {
+std::optional<std::string> ToCodes(std::u16string_view text, std::size_t& badPosition) {
     std::string codes(text.size(), '\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t u = text[i];
         // Most characters are their own code; only the rest need the table.
         const int code = u < 0x80 || (u >= 0xA0 && u <= 0xFF) ? u : storage::CodeOfChar(u);
         if (code < 0) {
-            missing = CharacterAt(text, i, lineBreak);
+            badPosition = i;
             return std::nullopt;
         }
         codes[i] = static_cast<char>(code);
     }
+    return codes;
+}
+
+std::optional<std::string> ToCodes(std::u16string_view text, std::u16string_view lineBreak,
+                                   Missing& missing) {
+    std::size_t bad = 0;
+    std::optional<std::string> codes = ToCodes(text, bad);
+    if (!codes) missing = CharacterAt(text, bad, lineBreak);
     return codes;
 }
 

@@ -30,6 +30,10 @@ struct Missing {
 std::optional<std::string> ToCodes(std::u16string_view text, std::u16string_view lineBreak,
                                    Missing& missing);
 
+// The same, with the index in `text` of the first character without a code
+// in `badPosition` where there is one.
+std::optional<std::string> ToCodes(std::u16string_view text, std::size_t& badPosition);
+
 // The character at `position` of `text` (a pair of surrogates as one) and its
 // line, counted by `lineBreak`.
 Missing CharacterAt(std::u16string_view text, std::size_t position,

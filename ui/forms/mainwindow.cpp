@@ -1,6 +1,8 @@
 #include "ui/forms/mainwindow.h"
 
 #include "cipher/cipher.h"
+#include "commands/commands.h"
+#include "messages/captions.h"
 #include "messages/messages.h"
 #include "storage/files.h"
 #include "storage/limits.h"
@@ -51,31 +53,11 @@ public:
 // A message of the catalogue as the message boxes take it.
 QString Say(const std::string& message) { return QString::fromStdString(message); }
 
-// The character at `position` of `text` (a whole surrogate pair) and the line
-// it stands on, counting lines by `lineBreak`.
-struct CharacterPlace {
-    char32_t character;
-    std::uint64_t line;
-};
-CharacterPlace CharacterAt(const QString& text, qsizetype position, const QString& lineBreak) {
-    std::uint64_t line = 1;
-    for (qsizetype i = text.indexOf(lineBreak); i >= 0 && i < position;
-         i = text.indexOf(lineBreak, i + lineBreak.size()))
-        ++line;
-    char32_t code = text[position].unicode();
-    if (text[position].isHighSurrogate() && position + 1 < text.size() &&
-        text[position + 1].isLowSurrogate())
-        code = QChar::surrogateToUcs4(text[position], text[position + 1]);
-    return {code, line};
-}
+namespace captions = messages::captions;
 
-// The message `say` gives for the character at `position` of `text`, which
-// has no code.
-using CharacterMessage = std::string (*)(char32_t, std::uint64_t);
-QString MissingCharacter(const QString& text, qsizetype position, const QString& lineBreak,
-                         CharacterMessage say) {
-    const CharacterPlace place = CharacterAt(text, position, lineBreak);
-    return Say(say(place.character, place.line));
+// A caption of the catalogue as the controls take it.
+QString Caption(std::string_view caption) {
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
 // The character of each code of the code page, as the boxes read a text of
@@ -217,17 +199,17 @@ void MainWindow::buildControls() {
     TextRenText =
         Place<CodeTextBox>(client, "TextRenText", TwipsRect(480, 600, 5295, 1575), LineBreak::CrLf);
     EtikSkrivin1 = Place<QLabel>(client, "EtikSkrivin1", TwipsRect(1560, 240, 3015, 255),
-                                 QStringLiteral("Skriv in den text som ska krypteras"));
+                                 Caption(captions::kClearLabel));
     TextKrypterad = Place<CodeTextBox>(client, "TextKrypterad", TwipsRect(480, 2760, 5295, 1575),
                                        LineBreak::Lf);
     EtikKrypterad = Place<QLabel>(client, "EtikKrypterad", TwipsRect(1560, 2400, 3015, 255),
-                                  QStringLiteral("                  Texten krypterad"));
+                                  QString(18, u' ') + Caption(captions::kCipherLabel));
     KKnapKryptera = Place<QPushButton>(client, "KKnapKryptera", TwipsRect(960, 4440, 1215, 375),
-                                       QStringLiteral("Kryptera"));
+                                       Caption(captions::kEncrypt));
     KKnappDekryptera = Place<QPushButton>(
-        client, "KKnappDekryptera", TwipsRect(4320, 4440, 1215, 375), QStringLiteral("Dekryptera"));
+        client, "KKnappDekryptera", TwipsRect(4320, 4440, 1215, 375), Caption(captions::kDecrypt));
     SkapaLosen = Place<QPushButton>(client, "SkapaLosen", TwipsRect(2520, 4440, 1335, 375),
-                                    QStringLiteral("Skapa lösenord"));
+                                    Caption(captions::kCreatePassword));
 
     // Screen readers name each box after the label above it.
     EtikSkrivin1->setBuddy(TextRenText);
@@ -360,25 +342,23 @@ void MainWindow::encrypt() {
     runCommand([this] {
         Separator = kLineFeed;
         const QString clear = TextRenText->text();
-        const char separator = Separator;
         const char decimal = services_.decimalSeparator();
         const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
-        qsizetype bad = -1;
+        QString refused;
         CodeTextBox::Content cipher;
-        const bool finished = inBackground(QStringLiteral("Krypterar …"), [&](WorkControl& work) {
-            std::optional<std::string> codes = ToCodes(clear, &bad);
-            if (!codes) return;
-            work.done(1, 3);
-            std::string cipherCodes = Kryptera(*codes, separator, decimal);
-            codes.reset();
+        const bool finished = inBackground(Caption(captions::kEncrypting), [&](WorkControl& work) {
+            commands::Outcome outcome = commands::Encrypt(Utf16(clear), decimal);
+            if (outcome.kind == commands::Outcome::Kind::Refused) {
+                refused = Say(outcome.message);
+                return;
+            }
             work.done(2, 3);
-            cipher = prepare.fromCodes(cipherCodes, CodePageCharacters(),
+            cipher = prepare.fromCodes(outcome.codes, CodePageCharacters(),
                                        [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
-        if (bad >= 0) {
-            showMessage(
-                MissingCharacter(clear, bad, QStringLiteral("\r\n"), messages::CannotEncrypt));
+        if (!refused.isEmpty()) {
+            showMessage(refused);
             return;
         }
         // The empty content is made before either box is set. Each box keeps
@@ -397,35 +377,22 @@ void MainWindow::decrypt() {
     runCommand([this] {
         Separator = kLineFeed;
         const QString cipher = TextKrypterad->text();
-        const char separator = Separator;
         const CodeTextBox::Preparer prepare = TextRenText->preparer();
-        qsizetype bad = -1;
-        std::optional<DecodeFailure> failed;
+        QString refused;
         CodeTextBox::Content clear;
-        const bool finished = inBackground(QStringLiteral("Dekrypterar …"), [&](WorkControl& work) {
-            std::optional<std::string> codes = ToCodes(cipher, &bad);
-            if (!codes) return;
-            work.done(1, 3);
-            DecodeFailure failure;
-            std::optional<std::string> clearCodes = Dekryptera(*codes, separator, failure);
-            codes.reset();
-            if (!clearCodes) {
-                failed = std::move(failure);
+        const bool finished = inBackground(Caption(captions::kDecrypting), [&](WorkControl& work) {
+            commands::Outcome outcome = commands::Decrypt(Utf16(cipher));
+            if (outcome.kind == commands::Outcome::Kind::Refused) {
+                refused = Say(outcome.message);
                 return;
             }
             work.done(2, 3);
-            clear = prepare.fromCodes(*clearCodes, CodePageCharacters(),
+            clear = prepare.fromCodes(outcome.codes, CodePageCharacters(),
                                       [&](double f) { work.done(2 + f, 3); });
         });
         if (!finished) return;
-        if (bad >= 0) {
-            showMessage(MissingCharacter(
-                cipher, bad, QStringLiteral("\n"),
-                [](char32_t c, std::uint64_t line) { return messages::CannotDecrypt(c, line); }));
-            return;
-        }
-        if (failed) {
-            showMessage(Say(messages::CannotDecrypt(*failed)));
+        if (!refused.isEmpty()) {
+            showMessage(refused);
             return;
         }
         TextRenText->replaceContent(std::move(clear));
@@ -446,11 +413,11 @@ void MainWindow::createPasswordCommand() {
     // be given at the next start.
     if (entry.isEmpty()) return;
 
-    qsizetype bad = 0;
-    const std::optional<std::string> codes = ToCodes(entry, &bad);
+    commands::Missing missing;
+    const std::optional<std::string> codes =
+        commands::ToCodes(Utf16(entry), commands::kClearLineBreak, missing);
     if (!codes) {
-        showMessage(
-            MissingCharacter(entry, bad, QStringLiteral("\r\n"), messages::PasswordWithoutCode));
+        showMessage(Say(messages::PasswordWithoutCode(missing.character, missing.line)));
         return;
     }
     if (const storage::PasswordProblem problem = storage::CheckNewPassword(*codes);
@@ -500,7 +467,7 @@ void MainWindow::setDialogSettings(const QString& pattern, const QString& title,
 
 void MainWindow::openCipherFile() {
     runCommand([this] {
-        setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("ladda en krypterad fil"),
+        setDialogSettings(QStringLiteral("*.crp"), Caption(captions::kOpenCipherTitle),
                           QStringLiteral("Krypterat|*.crp"));
         Dialogoppna->settings.filterIndex = 1;
         const std::optional<QString> path = Dialogoppna->showOpen();
@@ -518,16 +485,20 @@ void MainWindow::openCipherCommand(const QString& path) {
     const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
     CodeTextBox::Content cipher;
     try {
-        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
-                storage::InputFile file =
-                    storage::OpenForInput(StoragePath(path), storage::kMaxCipherFileBytes);
-                std::string field = file.ReadField();
-                file.Close();
+        commands::Outcome opened;
+        if (!inBackground(Caption(captions::kReading), [&](WorkControl& work) {
+                const std::string target = StoragePath(path);
+                opened = commands::OpenCipher(
+                    storage::ReadFileBytes(target, storage::kMaxCipherFileBytes), target,
+                    PathForDisplay(path).toStdString());
+                if (opened.kind != commands::Outcome::Kind::Done) return;
                 work.done(1, 2);
-                cipher = prepare.fromCodes(field, CodePageCharacters(),
+                cipher = prepare.fromCodes(opened.codes, CodePageCharacters(),
                                            [&](double f) { work.done(1 + f, 2); });
             }))
             return;
+        if (opened.kind == commands::Outcome::Kind::Refused) showMessage(Say(opened.message));
+        if (opened.kind != commands::Outcome::Kind::Done) return;
     } catch (const storage::StorageError& error) {
         showTooLarge(path, error);
         return;
@@ -538,7 +509,7 @@ void MainWindow::openCipherCommand(const QString& path) {
 
 void MainWindow::importTextFile() {
     runCommand([this] {
-        setDialogSettings(QStringLiteral("*.txt"), QStringLiteral("ladda en Okrypterad fil"),
+        setDialogSettings(QStringLiteral("*.txt"), Caption(captions::kImportTitle),
                           QStringLiteral("*.txt;"));
         Dialogoppna->settings.filterIndex = 1;
         const std::optional<QString> path = Dialogoppna->showOpen();
@@ -551,35 +522,19 @@ void MainWindow::importTextPath(const QString& path) {
 }
 
 void MainWindow::importTextCommand(const QString& path) {
-    // The fields run together. The box shows what has been read when the
-    // import ends, also when it ends early: the same as updating it after
-    // every field, without rebuilding its whole text once per field.
+    // The fields run together, as the import has always read them.
     const CodeTextBox::Preparer prepare = TextRenText->preparer();
     CodeTextBox::Content clear;
-    bool anyField = false;
-    std::optional<storage::UnmappableCharacter> unmappable;
+    commands::Outcome imported;
     try {
-        if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
-                // The text the file holds (UTF-8, UTF-16 or code page bytes) as codes.
+        if (!inBackground(Caption(captions::kReading), [&](WorkControl& work) {
                 const std::string target = StoragePath(path);
-                storage::DecodedText text = storage::DecodeTextFile(
-                    storage::ReadFileBytes(target, storage::kMaxTextFileBytes));
-                if (text.unmappable) {
-                    unmappable = text.unmappable;
-                    return;
-                }
-                work.check();
-                std::string accumulated;
-                storage::InputFile file = storage::FieldsOf(std::move(text.codes), target);
-                while (!file.AtEnd()) {
-                    accumulated += file.ReadField();
-                    anyField = true;
-                    work.check();
-                }
-                file.Close();
-                if (!anyField) return;
+                imported = commands::ImportText(
+                    storage::ReadFileBytes(target, storage::kMaxTextFileBytes), target,
+                    PathForDisplay(path).toStdString());
+                if (imported.kind != commands::Outcome::Kind::Done) return;
                 work.done(1, 2);
-                clear = prepare.fromCodes(accumulated, CodePageCharacters(),
+                clear = prepare.fromCodes(imported.codes, CodePageCharacters(),
                                           [&](double f) { work.done(1 + f, 2); });
             }))
             return;
@@ -587,15 +542,10 @@ void MainWindow::importTextCommand(const QString& path) {
         showTooLarge(path, error);
         return;
     }
-    if (unmappable) {
-        showMessage(Say(messages::TextFileNotImported(PathForDisplay(path).toStdString(),
-                                                      unmappable->character, unmappable->line)));
-        return;
-    }
-    if (anyField) {
-        TextRenText->replaceContent(std::move(clear));
-        clearUnsaved_ = false;
-    }
+    if (imported.kind == commands::Outcome::Kind::Refused) showMessage(Say(imported.message));
+    if (imported.kind != commands::Outcome::Kind::Done) return;
+    TextRenText->replaceContent(std::move(clear));
+    clearUnsaved_ = false;
 }
 
 void MainWindow::openPath(const QString& given) {
@@ -698,22 +648,15 @@ void MainWindow::saveCipherCommand() {
     const QString cipher = TextKrypterad->text();
 
     // Refused before anything is asked: such a file could not be read back whole.
-    qsizetype bad = -1;
-    bool quote = false;
-    std::optional<std::string> codes;
-    if (!inBackground(QStringLiteral("Förbereder …"), [&](WorkControl&) {
-            codes = ToCodes(cipher, &bad);
-            quote = codes && codes->find('"') != std::string::npos;
-        }))
+    commands::Outcome checked;
+    if (!inBackground(Caption(captions::kPreparing),
+                      [&](WorkControl&) { checked = commands::CheckSave(Utf16(cipher)); }))
         return;
-    if (!codes) {
-        showMessage(MissingCharacter(cipher, bad, QStringLiteral("\n"), messages::CipherNotSaved));
+    if (checked.kind != commands::Outcome::Kind::Done) {
+        showMessage(Say(checked.message));
         return;
     }
-    if (quote) {
-        showMessage(Say(messages::CipherWithQuoteNotSaved()));
-        return;
-    }
+    const std::string& codes = checked.codes;
 
     setDialogSettings(QStringLiteral("*.crp"), QStringLiteral("Spara som"),
                       QStringLiteral("Krypterat|*.crp"));
@@ -726,9 +669,9 @@ void MainWindow::saveCipherCommand() {
         // The file replaces any earlier one only on Close(), after the work,
         // so that "Avbryt" at any time leaves the earlier file as it was.
         std::optional<storage::OutputFile> file;
-        if (inBackground(QStringLiteral("Sparar filen …"), [&](WorkControl&) {
+        if (inBackground(Caption(captions::kSaving), [&](WorkControl&) {
                 file.emplace(storage::OpenForOutput(target));
-                file->WriteField(*codes);
+                file->WriteField(codes);
             })) {
             file->Close();
             cipherUnsaved_ = false;

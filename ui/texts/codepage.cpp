@@ -1,5 +1,6 @@
 #include "ui/texts/codepage.h"
 
+#include "commands/commands.h"
 #include "storage/codepage.h"
 
 namespace tolvana::ui {
@@ -8,19 +9,14 @@ QChar CharOfCode(unsigned char code) { return QChar(storage::CharOfCode(code)); 
 
 int CodeOfChar(QChar c) { return storage::CodeOfChar(c.unicode()); }
 
+std::u16string_view Utf16(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
 std::optional<std::string> ToCodes(const QString& text, qsizetype* badPosition) {
-    std::string codes(static_cast<std::size_t>(text.size()), '\0');
-    const QChar* data = text.constData();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = data[i].unicode();
-        // Most characters are their own code; only the rest need the table.
-        int code = u < 0x80 || (u >= 0xA0 && u <= 0xFF) ? u : CodeOfChar(data[i]);
-        if (code < 0) {
-            if (badPosition) *badPosition = i;
-            return std::nullopt;
-        }
-        codes[static_cast<std::size_t>(i)] = static_cast<char>(code);
-    }
+    std::size_t bad = 0;
+    std::optional<std::string> codes = commands::ToCodes(Utf16(text), bad);
+    if (!codes && badPosition) *badPosition = static_cast<qsizetype>(bad);
     return codes;
 }
 

@@ -18,6 +18,9 @@ QChar CharOfCode(unsigned char code);
 // The code of a character, or -1 when the code page has no such character.
 int CodeOfChar(QChar c);
 
+// The text's UTF-16 code units, as the shared commands take text.
+std::u16string_view Utf16(const QString& text);
+
 // Converts text to its codes. A character without a code (including any
 // character outside the basic multilingual plane) is never replaced: the
 // conversion fails and `badPosition` receives the index of the first such

@@ -194,9 +194,12 @@ TEST_F(MainWindowTest, EveryControlHasANameWithoutLeadingBlanks) {
                                      widget->metaObject()->className() + " " +
                                      widget->objectName().toStdString();
             const QString name = nameOf(widget);
-            if (widget->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(widget))
+            if (widget->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(widget)) {
                 EXPECT_FALSE(name.trimmed().isEmpty()) << what;
-            if (qobject_cast<QLabel*>(widget)) EXPECT_EQ(name, name.trimmed()) << what;
+            }
+            if (qobject_cast<QLabel*>(widget)) {
+                EXPECT_EQ(name, name.trimmed()) << what;
+            }
         }
     }
     EXPECT_EQ(nameOf(child<QLabel>("EtikKrypterad")), "Texten krypterad");
