@@ -137,6 +137,10 @@ public:
     // The file's size in bytes.
     std::uint64_t Size() const;
 
+    // Whether the file belongs to the user this program runs as
+    // (platform::OwnedByUser).
+    bool OwnedByUser() const;
+
     // Cuts the file to `size` bytes, for putting back a shorter file.
     void Truncate(std::uint64_t size);
 

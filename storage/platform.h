@@ -240,6 +240,20 @@ void Truncate(const File& file, std::uint64_t size, const std::string& path);
 // also when this throws StorageError(WriteFailed).
 void SyncAndClose(File& file, const std::string& path);
 
+// ---- Whose a file is ----
+
+// Whether the open `file` belongs to the user this program runs as: on POSIX
+// its owner is the effective user; on Windows its owner is the user's own SID
+// or the token's default owner (the administrators group, for a file made by
+// an elevated run of the same user). False when the owner cannot be found.
+bool OwnedByUser(const File& file);
+
+// The same for whatever stands at `path` (links followed), found without
+// opening it for reading, so also for a file this user may not read. False
+// when nothing is there or its owner cannot be found out (on Windows the
+// owner of a file may always read its owner).
+bool OwnedByUser(const std::string& path);
+
 // ---- Folders and names ----
 
 // True when anything at all exists at `path` (a dangling symbolic link too).

@@ -504,4 +504,14 @@ void MakePrivateFolder(const std::string& path) {
     }
 }
 
+bool OwnedByUser(const File& file) {
+    struct stat st;
+    return ::fstat(Fd(file), &st) == 0 && st.st_uid == ::geteuid();
+}
+
+bool OwnedByUser(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::geteuid();
+}
+
 } // namespace tolvana::storage::platform

@@ -14,6 +14,7 @@
 #endif
 #include <windows.h>
 
+#include <aclapi.h>
 #include <io.h>
 #include <sddl.h>
 
@@ -124,6 +125,42 @@ std::wstring CurrentUserSid() {
     return result;
 }
 
+// Whether `owner` is the user this program runs as, or the owner its token
+// gives new files, or the administrators group when the user is one of them
+// (an elevated run of the same user may have made the file, owned by that
+// group; only administrators can make a file that a group owns).
+bool IsUserOrTokenOwner(PSID owner) {
+    if (owner == nullptr || !::IsValidSid(owner)) return false;
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const auto information = [&](TOKEN_INFORMATION_CLASS which) {
+        DWORD size = 0;
+        ::GetTokenInformation(token, which, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        if (size == 0 || !::GetTokenInformation(token, which, buffer.data(), size, &size))
+            buffer.clear();
+        return buffer;
+    };
+    bool found = false;
+    std::string user = information(TokenUser);
+    if (!user.empty() && ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid))
+        found = true;
+    std::string defaultOwner = information(TokenOwner);
+    if (!found && !defaultOwner.empty() &&
+        ::EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner))
+        found = true;
+    if (!found && ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) {
+        std::string groups = information(TokenGroups);
+        if (!groups.empty()) {
+            const auto* list = reinterpret_cast<TOKEN_GROUPS*>(groups.data());
+            for (DWORD i = 0; i < list->GroupCount && !found; ++i)
+                found = ::EqualSid(owner, list->Groups[i].Sid) != 0;
+        }
+    }
+    ::CloseHandle(token);
+    return found;
+}
+
 // A security descriptor that lets in only the user this program runs as, the
 // system and the administrators (who may have to remove a forgotten password),
 // for the password files. The user is named by their own SID rather than as
@@ -135,8 +172,11 @@ public:
     OwnerOnlyDescriptor() {
         const std::wstring user = CurrentUserSid();
         if (!user.empty()) {
-            // P: nothing inherited from the folder.
-            const std::wstring text = L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+            // O: the user owns it, also when an elevated run makes it (whose
+            // token would give it to the administrators group). P: nothing
+            // inherited from the folder.
+            const std::wstring text =
+                L"O:" + user + L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)(A;;FA;;;BA)";
             ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
                                                                    &descriptor_, nullptr);
         }
@@ -578,6 +618,32 @@ void MakePrivateFolder(const std::string& path) {
         }
         throw SystemError(Kind::CannotOpen, path, error);
     }
+}
+
+bool OwnedByUser(const File& file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(Native(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                          nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool own = IsUserOrTokenOwner(owner);
+    ::LocalFree(descriptor);
+    return own;
+}
+
+bool OwnedByUser(const std::string& path) {
+    std::wstring wide;
+    try {
+        wide = Widen(path, Kind::NotFound);
+    } catch (const StorageError&) {
+        return false;
+    }
+    // Asking for nothing but the right to read its owner, which the owner
+    // always has, whatever the file's ACL grants.
+    File file(Wrap(::CreateFileW(wide.c_str(), READ_CONTROL,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    return file.isOpen() && OwnedByUser(file);
 }
 
 } // namespace tolvana::storage::platform
