@@ -240,6 +240,15 @@ void Truncate(const File& file, std::uint64_t size, const std::string& path);
 // also when this throws StorageError(WriteFailed).
 void SyncAndClose(File& file, const std::string& path);
 
+// ---- Names ----
+
+// The name that a file made at `path` gets. On Windows the last part of the
+// path loses its trailing dots and blanks ("brev.crp." and "brev.crp " make
+// "brev.crp"), except after the \\?\ prefix, which turns that off; elsewhere
+// it is `path` itself. A file's kind is judged by this name, so that it is
+// the kind of the file on the disk.
+std::string NameAsMade(const std::string& path);
+
 // ---- Whose a file is ----
 
 // Whether the open `file` belongs to the user this program runs as: on POSIX

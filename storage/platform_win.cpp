@@ -620,6 +620,16 @@ void MakePrivateFolder(const std::string& path) {
     }
 }
 
+std::string NameAsMade(const std::string& path) {
+    if (path.rfind("\\\\?\\", 0) == 0) return path;
+    std::size_t end = path.size();
+    while (end > 0 && (path[end - 1] == '.' || path[end - 1] == ' ')) --end;
+    // A name of dots alone ("." and "..") names a folder, and stays.
+    if (end == 0 || path[end - 1] == '\\' || path[end - 1] == '/' || path[end - 1] == ':')
+        return path;
+    return path.substr(0, end);
+}
+
 bool OwnedByUser(const File& file) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
