@@ -80,6 +80,13 @@ std::string NotALocalFile(std::string_view address, std::string_view scheme) {
                 {address, scheme});
 }
 
+std::string NoTextAtStart(std::string_view name) {
+    return Fill("Filen %1 innehåller ingen Tolvana-text i början: dess första fält är tomt, men "
+                "filen innehåller mer.\n\nOm filen innehåller krypterad text utan citattecken "
+                "kan den läsas med \"tolvana-cipher dekryptera --ren\".",
+                {name});
+}
+
 std::string TextFileNotImported(std::string_view name, char32_t c, std::uint64_t line) {
     return Fill("Filen %1 kan inte läsas in: %2 finns inte i teckentabellen.",
                 {name, DescribeCharacter(c, line)});

@@ -67,6 +67,11 @@ std::string FileMissing(std::string_view name);
 std::string FileOfOtherKind(std::string_view name);
 std::string NotALocalFile(std::string_view address, std::string_view scheme);
 
+// A ".crp" file whose first field is empty while more follows: no text that
+// Tolvana saved stands at its start (plain cipher text saved under a ".crp"
+// name, say). Says how tolvana-cipher reads it as plain cipher text.
+std::string NoTextAtStart(std::string_view name);
+
 // A text file that holds a character the code page lacks.
 std::string TextFileNotImported(std::string_view name, char32_t c, std::uint64_t line);
 
