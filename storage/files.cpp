@@ -103,6 +103,12 @@ InputFile FieldsOf(std::string bytes, std::string name) {
     return InputFile(std::move(name), std::move(bytes));
 }
 
+bool AnyTextLeft(InputFile& file) {
+    while (!file.AtEnd())
+        if (!file.ReadField().empty()) return true;
+    return false;
+}
+
 PieceFile::PieceFile(std::string path, platform::File file, std::uint64_t size,
                      std::uint64_t maximum)
     : path_(std::move(path)), file_(std::move(file)), size_(size), maximum_(maximum) {}

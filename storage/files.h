@@ -173,6 +173,11 @@ std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
 // errors.
 InputFile FieldsOf(std::string bytes, std::string name);
 
+// Reads the fields that `file` has left and says whether any of them holds
+// anything: after an empty first field, whether the file is more than an
+// empty text followed by empty lines.
+bool AnyTextLeft(InputFile& file);
+
 // A file read a piece at a time, for a file too large to hold twice.
 class PieceFile {
 public:

@@ -101,7 +101,10 @@ struct Failure {
 
 bool IsStandard(const std::string& name) { return name.empty() || name == "-"; }
 
-bool EndsWith(const std::string& name, std::string_view extension) {
+// Judged by the name of the file on the disk: on Windows "brev.crp." is
+// brev.crp.
+bool EndsWith(const std::string& given, std::string_view extension) {
+    const std::string name = storage::platform::NameAsMade(given);
     if (name.size() < extension.size()) return false;
     for (std::size_t i = 0; i < extension.size(); ++i) {
         char c = name[name.size() - extension.size() + i];
@@ -721,6 +724,9 @@ void Decrypt(const Options& options, int in, int out) {
         storage::InputFile fields = storage::FieldsOf(std::move(bytes), name);
         if (fields.AtEnd()) throw Failure{kFailed, name + ": filen är tom"};
         bytes = fields.ReadField(); // as the open command: the first field only
+        // Not the text of an empty .crp file: something else under its name.
+        if (bytes.empty() && storage::AnyTextLeft(fields))
+            throw Failure{kFailed, messages::NoTextAtStart(name)};
     }
     if (!streamed) clear = DecryptInTwo(bytes, codePage, failure);
     if (!clear) throw Failure{kFailed, name + ": " + messages::CannotDecrypt(failure)};

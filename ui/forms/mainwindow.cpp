@@ -455,12 +455,16 @@ void MainWindow::openCipherCommand(const QString& path) {
     // only a file too large to take in is worth a word.
     const CodeTextBox::Preparer prepare = TextKrypterad->preparer();
     CodeTextBox::Content cipher;
+    bool noTextAtStart = false;
     try {
         if (!inBackground(QStringLiteral("Läser filen …"), [&](WorkControl& work) {
                 storage::InputFile file =
                     storage::OpenForInput(StoragePath(path), storage::kMaxCipherFileBytes);
                 std::string field = file.ReadField();
+                // An empty first field with more after it is no saved text.
+                noTextAtStart = field.empty() && storage::AnyTextLeft(file);
                 file.Close();
+                if (noTextAtStart) return;
                 work.done(1, 2);
                 cipher = prepare.fromCodes(field, CodePageCharacters(),
                                            [&](double f) { work.done(1 + f, 2); });
@@ -468,6 +472,10 @@ void MainWindow::openCipherCommand(const QString& path) {
             return;
     } catch (const storage::StorageError& error) {
         showTooLarge(path, error);
+        return;
+    }
+    if (noTextAtStart) {
+        showMessage(Say(messages::NoTextAtStart(PathForDisplay(path).toStdString())));
         return;
     }
     TextKrypterad->setContent(std::move(cipher));
