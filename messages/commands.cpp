@@ -53,4 +53,8 @@ std::string CommandNotRun(std::int64_t systemCode) {
                 {std::to_string(systemCode)});
 }
 
+std::string NoDisplay() {
+    return "Tolvana kan inte visa sitt fönster: ingen bildskärm kunde öppnas.";
+}
+
 } // namespace tolvana::messages

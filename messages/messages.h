@@ -100,6 +100,10 @@ inline constexpr std::string_view kOutOfMemory = "Minnet räckte inte till, så 
 std::string OutOfMemory();
 std::string CommandNotRun(std::int64_t systemCode);
 
+// The program cannot show its window: no display could be opened (none is
+// named, or the one named cannot be reached).
+std::string NoDisplay();
+
 // ---- The password ----
 
 // A new password that cannot be stored as it is: a character without a code,
