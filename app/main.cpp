@@ -8,9 +8,42 @@
 #include "ui/texts/designfont.h"
 #include "ui/texts/translations.h"
 
+#include "messages/messages.h"
+
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// How many of the arguments Qt may see: those before "--". After it every
+// argument is a file name, also one that looks like Qt's own option (a file
+// named "-display" would otherwise be taken as the display to open).
+int QtArgumentCount(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--") == 0) return i;
+    return argc;
+}
+
+QtMessageHandler qtHandler = nullptr;
+
+// Qt ends the program with abort() when it cannot start its window system, as
+// when no display can be opened. Say so in the program's words and end with
+// status 1 instead; Qt's warnings before it (which display it tried) are
+// printed as Qt prints them.
+void EndWhereQtWouldAbort(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        if (qtHandler) qtHandler(type, context, text);
+        return;
+    }
+    std::fprintf(stderr, "tolvana: %s\n", tolvana::messages::NoDisplay().c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The whole command line is read before Qt looks for a display, so that
@@ -24,7 +57,12 @@ int main(int argc, char** argv) {
         return refused ? 2 : 0;
     }
 
-    QApplication app(argc, argv);
+    // Qt reads its options from the arguments it is given and keeps the
+    // count; it must outlive the application.
+    static int qtArgc = QtArgumentCount(argc, argv);
+    qtHandler = qInstallMessageHandler(EndWhereQtWouldAbort);
+    QApplication app(qtArgc, argv);
+    qInstallMessageHandler(qtHandler);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
     tolvana::ui::UseDesignFont();
     tolvana::ui::InstallSwedishTranslations(app);
