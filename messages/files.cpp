@@ -23,6 +23,8 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
     case Reason::FolderNotWritable:
         return "mappen kan inte skrivas i, så filen kan inte ersättas på ett säkert sätt";
     case Reason::ReceiverClosed: return "mottagaren har stängt";
+    case Reason::InUse: return "filen används av ett annat program";
+    case Reason::NotAFolder: return "det är en fil, inte en mapp";
     case Reason::None:
     case Reason::Other: break;
     }
@@ -30,6 +32,8 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
 }
 
 std::string StorageReason(const storage::StorageError& error) {
+    if (error.reason() == Reason::NotAFolder)
+        return Fill("%1 är en fil, inte en mapp", {ShownName(error.path())});
     if (error.reason() != Reason::TooLarge)
         return StorageReason(error.reason(), error.systemCode());
     std::string size = ReadableSize(error.size());
@@ -48,6 +52,7 @@ std::string SaveAdvice(Reason reason) {
                "av den.";
     case Reason::FolderNotWritable:
         return "Du kan spara i en annan mapp, eller be mappens ägare om rätt att skriva i den.";
+    case Reason::InUse: return "Stäng det programmet och försök igen.";
     default: return {};
     }
 }

@@ -32,6 +32,8 @@ const char* ReasonText(Reason reason) {
     case Reason::OwnerNotKept: return "the owner could not be kept";
     case Reason::FolderNotWritable: return "the folder cannot be written";
     case Reason::ReceiverClosed: return "the receiver has closed";
+    case Reason::InUse: return "in use by another program";
+    case Reason::NotAFolder: return "a file, not a folder";
     case Reason::Other: return "system error";
     }
     return "system error";

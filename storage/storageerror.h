@@ -38,6 +38,8 @@ public:
         OwnerNotKept,
         FolderNotWritable,
         ReceiverClosed, // a write to a pipe whose reading end has been closed
+        InUse,          // another program holds the file open without sharing it, or locks it
+        NotAFolder,     // a folder was to be made where a file stands; path() names the file
         Other,          // anything else; see systemCode()
     };
 
