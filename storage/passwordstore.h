@@ -151,7 +151,8 @@ void StorePassword(const PasswordFiles& files, std::string_view password);
 
 // Makes the folder `path` and any missing parents with permissions 0700. An
 // existing folder is left as it is. Throws StorageError(CannotOpen) when a
-// folder cannot be made or the path names something that is not a folder.
+// folder cannot be made; for a file in the way, with Reason NotAFolder naming
+// that file.
 void EnsurePrivateFolder(const std::string& path);
 
 } // namespace tolvana::storage

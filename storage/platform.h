@@ -22,7 +22,9 @@
 //   and the native code (errno, or GetLastError() on Windows). The Reason is
 //   what the user is told, so the native codes must be mapped with care:
 //     no permission (EACCES, EPERM / ERROR_ACCESS_DENIED, a read-only
-//     attribute, a sharing violation or lock): NoPermission;
+//     attribute): NoPermission;
+//     a file that another program holds open without sharing it, or locks
+//     (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION): InUse;
 //     ENOSPC, EDQUOT / ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL: DiskFull;
 //     EROFS / ERROR_WRITE_PROTECT: ReadOnlyFileSystem;
 //     ENOENT, ENOTDIR / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound;
@@ -293,7 +295,8 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 // Makes the folder `path` and any missing parents, each readable and writable
 // by the owner only (0700; on Windows the inherited ACL). An existing folder
 // is left as it is. Throws StorageError(CannotOpen) when a folder cannot be
-// made or a part of the path is not a folder (NotFound or Other).
+// made; where a file stands in the way, with Reason NotAFolder and that
+// file's path.
 void MakePrivateFolder(const std::string& path);
 
 } // namespace platform

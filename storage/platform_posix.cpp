@@ -498,7 +498,8 @@ void MakePrivateFolder(const std::string& path) {
         struct stat st;
         if (error == EEXIST && ::stat(folder.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode)) continue;
-            error = ENOTDIR;
+            // A file in the way: named, rather than "not found".
+            throw StorageError(Kind::CannotOpen, folder, Reason::NotAFolder, ENOTDIR);
         }
         throw SystemError(Kind::CannotOpen, path, error);
     }

@@ -31,9 +31,13 @@ using Reason = StorageError::Reason;
 Reason ReasonOf(DWORD error) {
     switch (error) {
     case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: return Reason::NoPermission;
+    // Another program holds the file open without letting others write it
+    // (a viewer, an editor, a backup or sync tool), locks a part of it, or
+    // maps it into memory: the user has every right to it.
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_PRIVILEGE_NOT_HELD: return Reason::NoPermission;
+    case ERROR_USER_MAPPED_FILE: return Reason::InUse;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
     case 1295: // ERROR_DISK_QUOTA_EXCEEDED
@@ -75,6 +79,16 @@ std::wstring Widen(const std::string& path, Kind kind) {
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
                           wide.data(), length);
     return wide;
+}
+
+// UTF-16 to UTF-8, for a path made from one that came in as UTF-8.
+std::string Narrow(const std::wstring& wide) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr,
+                                             0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), narrow.data(), length,
+                          nullptr, nullptr);
+    return narrow;
 }
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -273,6 +287,18 @@ File CreateTemp(const std::wstring& folder, SECURITY_ATTRIBUTES* security, const
     throw SystemError(Kind::CannotOpen, path, ERROR_FILE_EXISTS);
 }
 
+// Whether another program holds `path` open without sharing its deletion.
+bool HeldByAnotherProgram(const std::wstring& path) {
+    HANDLE handle =
+        ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 class WindowsReplacement final : public Replacement {
 public:
     WindowsReplacement(std::string path, std::wstring target, std::wstring temp, File file,
@@ -299,8 +325,13 @@ public:
         const bool closed = ::CloseHandle(Native(file_)) != 0;
         file_.release();
         if (!closed || !PutInPlace()) {
-            const DWORD error = ::GetLastError();
+            DWORD error = ::GetLastError();
             ::DeleteFileW(temp_.c_str());
+            // Windows refuses to rename over a file that another program
+            // opened after the check in BeginReplacement, without sharing its
+            // deletion, as "access denied": the file is in use.
+            if (error == ERROR_ACCESS_DENIED && HeldByAnotherProgram(target_))
+                error = ERROR_SHARING_VIOLATION;
             throw SystemError(Kind::WriteFailed, path_, error);
         }
     }
@@ -337,7 +368,10 @@ private:
 void CheckWritable(const std::wstring& target, DWORD attributes, const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY)
         throw StorageError(Kind::CannotOpen, path, Reason::NoPermission, ERROR_ACCESS_DENIED);
-    File probe(Wrap(::CreateFileW(target.c_str(), GENERIC_WRITE,
+    // DELETE too: the new version takes the file's place by a rename, which
+    // another program that holds the file open without FILE_SHARE_DELETE
+    // stops. That is found here, before anything is written (InUse).
+    File probe(Wrap(::CreateFileW(target.c_str(), GENERIC_WRITE | DELETE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!probe.isOpen()) throw SystemError(Kind::CannotOpen, path, ::GetLastError());
@@ -614,7 +648,9 @@ void MakePrivateFolder(const std::string& path) {
         const DWORD attributes = ::GetFileAttributesW(folder.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            error = ERROR_DIRECTORY;
+            // A file in the way: named, rather than "not found".
+            throw StorageError(Kind::CannotOpen, Narrow(folder), Reason::NotAFolder,
+                               ERROR_DIRECTORY);
         }
         throw SystemError(Kind::CannotOpen, path, error);
     }

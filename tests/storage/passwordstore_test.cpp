@@ -335,9 +335,11 @@ TEST(PrivateFolderTest, MakesMissingFoldersOwnerOnly) {
     EnsurePrivateFolder(dir / "share/Tolvana/");
     EXPECT_EQ(ModeOf(dir / "share/Tolvana"), 0750u); // an existing folder is left alone
 
+    // A file in the way is named as such, not called missing.
     WriteBytes(dir / "file", "x");
     testing::ExpectStorageError([&] { EnsurePrivateFolder(dir / "file/Tolvana"); },
-                                StorageError::Kind::CannotOpen, dir / "file/Tolvana");
+                                StorageError::Kind::CannotOpen, dir / "file",
+                                StorageError::Reason::NotAFolder);
 }
 
 } // namespace

@@ -147,6 +147,41 @@ TEST_F(WindowsFiles, RelativeAndDriveRelativeNamesReplaceInTheirOwnFolder) {
     EXPECT_EQ(Names(), (std::set<std::string>{"bare.crp", "drive.crp"}));
 }
 
+// A file that another program holds open without letting others write it,
+// or delete it (which the rename into its place needs), is in use, not
+// forbidden (a viewer, an editor, a backup tool):
+// the save is refused before anything is written, the old file stays as it
+// was and no temporary file is left beside it.
+TEST_F(WindowsFiles, AFileInUseIsSaidToBeInUseAndKept) {
+    PutBytes(Native("open.crp"), "\"keep\"\r\n");
+    for (DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+        HANDLE other = ::CreateFileW(Native("open.crp").c_str(), GENERIC_READ, share, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        ExpectError([&] { OpenForOutput(Path("open.crp")); }, Kind::CannotOpen, Reason::InUse);
+        if (!(share & FILE_SHARE_WRITE))
+            ExpectError([&] { OpenForRecords(Path("open.crp")); }, Kind::CannotOpen,
+                        Reason::InUse);
+        ::CloseHandle(other);
+        EXPECT_EQ(Bytes(Native("open.crp")), "\"keep\"\r\n");
+        EXPECT_EQ(Names(), std::set<std::string>{"open.crp"});
+    }
+}
+
+// The name a file gets: Windows drops trailing dots and blanks, except after
+// the \\?\ prefix.
+TEST_F(WindowsFiles, NamesAreJudgedAsTheSystemMakesThem) {
+    EXPECT_EQ(platform::NameAsMade("brev.crp."), "brev.crp");
+    EXPECT_EQ(platform::NameAsMade("c:\\a\\brev.crp . ."), "c:\\a\\brev.crp");
+    EXPECT_EQ(platform::NameAsMade("\\\\?\\c:\\brev.crp."), "\\\\?\\c:\\brev.crp.");
+    EXPECT_EQ(platform::NameAsMade(".."), "..");
+    EXPECT_EQ(platform::NameAsMade("c:\\a\\.."), "c:\\a\\..");
+    OutputFile out = OpenForOutput(Path("brev.crp. "));
+    out.WriteField("x");
+    out.Close();
+    EXPECT_EQ(Names(), std::set<std::string>{"brev.crp"});
+}
+
 TEST_F(WindowsFiles, ReadOnlyFileIsRefusedAndKept) {
     PutBytes(Native("locked.crp"), "\"keep\"\r\n");
     ::SetFileAttributesW(Native("locked.crp").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -221,9 +256,15 @@ TEST_F(WindowsFiles, PasswordFilesRoundTripAndPrivateFolderIsMade) {
     EnsurePrivateFolder(folder);
     EXPECT_TRUE(fs::is_directory(Native("a") / "b" / "c"));
     EnsurePrivateFolder(folder); // an existing folder is fine
+    // A file in the way is named, not called missing.
     PutBytes(Native("file"), "x");
-    ExpectError([&] { EnsurePrivateFolder(Path("file\\sub")); }, Kind::CannotOpen,
-                Reason::NotFound);
+    try {
+        EnsurePrivateFolder(Path("file\\sub"));
+        ADD_FAILURE() << "no error";
+    } catch (const StorageError& e) {
+        EXPECT_EQ(e.reason(), Reason::NotAFolder) << e.what();
+        EXPECT_EQ(e.path(), Path("file"));
+    }
 
     const PasswordFiles files{folder + "\\numberone", folder + "\\id"};
     EXPECT_TRUE(std::holds_alternative<NoPassword>(ReadPasswordState(files)));

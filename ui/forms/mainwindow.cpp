@@ -417,8 +417,12 @@ void MainWindow::createPasswordCommand() {
                                                       shown(error.path()), error,
                                                       shown(files.passwordPath))));
     } catch (const storage::StorageError& error) {
-        const bool folder = !place.folder.empty() && error.path() == place.folder;
-        showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
+        // A file in the way of the folder is named by the error's reason.
+        const bool folder = !place.folder.empty() &&
+                            (error.path() == place.folder ||
+                             error.reason() == storage::StorageError::Reason::NotAFolder);
+        showMessage(Say(messages::PasswordNotSaved(shown(folder ? place.folder : error.path()),
+                                                   error, folder,
                                                    shown(files.passwordPath),
                                                    shown(files.flagPath), hadPassword)));
     }

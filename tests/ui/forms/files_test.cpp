@@ -585,6 +585,23 @@ TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
     EXPECT_FALSE(QFile::exists(share + "/Tolvana"));
 }
 
+// "Skapa lösenord" where a file stands in the way of the data folder (its
+// parent, as XDG_DATA_HOME naming a file): the file is named as a file, not
+// called missing.
+TEST_F(StartupLock, AFileInTheWayOfTheDataFolderIsNamed) {
+    WriteAll(path("share"), "x");
+    const std::string data = QFile::encodeName(path("share") + "/Tolvana").toStdString();
+    MainWindow window(Services{dialogs, PasswordPlaces({data + "/numberone", data + "/id"}, data),
+                               [] { return ','; }});
+    dialogs.inputAnswers = {QStringLiteral("nytt")};
+    window.createPassword();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Lösenordet sparades inte: mappen %1 kunde inte skapas (%2 är en fil, "
+                             "inte en mapp).\n\nProgrammet har fortfarande inget lösenord.")
+                  .arg(path("share") + "/Tolvana", path("share")));
+}
+
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {
     open();
     dialogs.inputAnswers = {QStringLiteral("Hemlis ä")};
