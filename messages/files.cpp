@@ -85,6 +85,12 @@ std::string NotALocalFile(std::string_view address, std::string_view scheme) {
                 {address, scheme});
 }
 
+std::string FileOnOtherComputer(std::string_view address, std::string_view host) {
+    return Fill("Adressen %1 öppnades inte: filen ligger på en annan dator, %2; öppna den genom "
+                "en mapp som är monterad här eller kopiera den hit.",
+                {address, host});
+}
+
 std::string NoTextAtStart(std::string_view name) {
     return Fill("Filen %1 innehåller ingen Tolvana-text i början: dess första fält är tomt, men "
                 "filen innehåller mer.\n\nOm filen innehåller krypterad text utan citattecken "

@@ -66,6 +66,9 @@ std::string FileNotOpened(std::string_view name, const storage::StorageError& er
 std::string FileMissing(std::string_view name);
 std::string FileOfOtherKind(std::string_view name);
 std::string NotALocalFile(std::string_view address, std::string_view scheme);
+// A file address ("file://nas/home/anna/brev.crp") that names a file on
+// another computer, `host`.
+std::string FileOnOtherComputer(std::string_view address, std::string_view host);
 
 // A ".crp" file whose first field is empty while more follows: no text that
 // Tolvana saved stands at its start (plain cipher text saved under a ".crp"
