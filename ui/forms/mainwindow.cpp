@@ -546,6 +546,11 @@ void MainWindow::importTextCommand(const QString& path) {
 
 void MainWindow::openPath(const QString& given) {
     const NamedFile named = FileNamedBy(given);
+    if (!named.host.isEmpty()) {
+        showMessage(Say(messages::FileOnOtherComputer(PathForDisplay(given).toStdString(),
+                                                      named.host.toStdString())));
+        return;
+    }
     if (named.path.isEmpty()) {
         showMessage(Say(messages::NotALocalFile(PathForDisplay(given).toStdString(),
                                                 named.scheme.toStdString())));
