@@ -5,6 +5,7 @@
 #include "ui/forms/commandline.h"
 #include "ui/forms/startup.h"
 #include "ui/platform/nativepath.h"
+#include "ui/platform/programidentity.h"
 #include "ui/texts/designfont.h"
 #include "ui/texts/translations.h"
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     qInstallMessageHandler(qtHandler);
     QApplication::setApplicationName(QStringLiteral("Tolvana"));
+    tolvana::ui::UseProgramIdentity();
     tolvana::ui::UseDesignFont();
     tolvana::ui::InstallSwedishTranslations(app);
 
