@@ -6,6 +6,7 @@
 #include "ui/forms/startup.h"
 #include "ui/platform/nativepath.h"
 #include "ui/platform/programidentity.h"
+#include "ui/platform/running.h"
 #include "ui/texts/designfont.h"
 #include "ui/texts/translations.h"
 
@@ -47,6 +48,9 @@ void EndWhereQtWouldAbort(QtMsgType type, const QMessageLogContext& context, con
 } // namespace
 
 int main(int argc, char** argv) {
+    // First of all, so that setup and uninstall see the program from its
+    // first moment, the start-up password's prompt included.
+    tolvana::ui::MarkRunning();
     // The whole command line is read before Qt looks for a display, so that
     // --help, --version and a mistake are answered without one.
     using tolvana::ui::CommandLine;
