@@ -1,6 +1,7 @@
 // The file layer on Windows: binary files, wide-character names, replacement
 // beside the target, 64-bit sizes and the reasons given for failures.
 
+#include "messages/messages.h"
 #include "storage/files.h"
 #include "storage/passwordstore.h"
 #include "storage/platform.h"
@@ -11,6 +12,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winioctl.h>
 
 #include <fcntl.h>
@@ -159,6 +162,14 @@ TEST_F(WindowsFiles, AFileInUseIsSaidToBeInUseAndKept) {
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(other, INVALID_HANDLE_VALUE);
         ExpectError([&] { OpenForOutput(Path("open.crp")); }, Kind::CannotOpen, Reason::InUse);
+        try {
+            OpenForOutput(Path("open.crp"));
+        } catch (const StorageError& e) {
+            EXPECT_EQ(messages::FileNotSaved("open.crp", e, true),
+                      "Filen open.crp sparades inte: filen anv\xC3\xA4nds av ett annat program."
+                      "\n\nSt\xC3\xA4ng det programmet och f\xC3\xB6rs\xC3\xB6k igen. En "
+                      "tidigare fil med samma namn \xC3\xA4r of\xC3\xB6r\xC3\xA4ndrad.");
+        }
         if (!(share & FILE_SHARE_WRITE))
             ExpectError([&] { OpenForRecords(Path("open.crp")); }, Kind::CannotOpen,
                         Reason::InUse);
@@ -205,6 +216,35 @@ TEST_F(WindowsFiles, ReadOnlyFileIsRefusedAndKept) {
     const PasswordState state = ReadPasswordState({Path("numberone"), Path("id")});
     ASSERT_TRUE(std::holds_alternative<Password>(state));
     EXPECT_EQ(std::get<Password>(state).text, "pw");
+}
+
+// c:\ is a folder that every user may write in. What another user left
+// there, a folder named numberone or a flag of their own, neither locks this
+// user out nor asks for that user's password; nor does a new password of
+// this user replace that user's files.
+TEST_F(WindowsFiles, OnlyTheUsersOwnPasswordFilesCount) {
+    const PasswordFiles files{Path("numberone"), Path("id")};
+    fs::create_directory(Native("numberone"));
+    PasswordState state = ReadPasswordState(files);
+    EXPECT_TRUE(std::holds_alternative<ForeignFlag>(state)) << state.index();
+    fs::remove(Native("numberone"));
+
+    PutBytes(Native("numberone"), std::string("\x01\x00", 2));
+    PutBytes(Native("id"), "\"theirs\"\r\n");
+    ASSERT_TRUE(platform::OwnedByUser(files.flagPath));
+    // Given to the local system account, as another user's file would be.
+    PSID system = nullptr;
+    ASSERT_TRUE(::ConvertStringSidToSidW(L"S-1-5-18", &system));
+    for (const char* name : {"numberone", "id"})
+        ::SetNamedSecurityInfoW(const_cast<wchar_t*>(Native(name).c_str()), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION, system, nullptr, nullptr, nullptr);
+    ::LocalFree(system);
+    if (platform::OwnedByUser(files.flagPath)) GTEST_SKIP() << "cannot give a file away here";
+    state = ReadPasswordState(files);
+    EXPECT_TRUE(std::holds_alternative<ForeignFlag>(state)) << state.index();
+    ExpectError([&] { StorePassword(files, "mine"); }, Kind::CannotOpen, Reason::OwnerNotKept);
+    EXPECT_EQ(Bytes(Native("id")), "\"theirs\"\r\n");
+    EXPECT_EQ(Names(), (std::set<std::string>{"id", "numberone"}));
 }
 
 TEST_F(WindowsFiles, FailuresGiveTheSameReasonsAsOnLinux) {
