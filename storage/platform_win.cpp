@@ -70,6 +70,13 @@ Handle Wrap(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
 
 // UTF-8 to UTF-16. A path that is not valid UTF-8 names no file this program
 // could have shown the user, and is refused.
+//
+// A path too long for the classic limit of 260 characters (248 for a folder)
+// is given in its \\?\ form, which has no such limit, so that long paths work
+// whether or not the system allows long paths to programs that ask for them
+// (the manifest does). GetFullPathNameW makes that form as Windows would
+// read the path: the current folder put in front, '/' turned into '\', "."
+// and ".." resolved, trailing dots and blanks dropped.
 std::wstring Widen(const std::string& path, Kind kind) {
     if (path.empty()) return {};
     const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
@@ -78,6 +85,18 @@ std::wstring Widen(const std::string& path, Kind kind) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
                           wide.data(), length);
+    constexpr std::size_t kShortest = 240; // room for a temporary file's name beside it
+    if (wide.size() < kShortest || wide.rfind(L"\\\\?\\", 0) == 0 ||
+        wide.rfind(L"\\\\.\\", 0) == 0)
+        return wide;
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD got = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (got == 0 || got >= size) return wide;
+    full.resize(got);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
     return wide;
 }
 
