@@ -220,9 +220,7 @@ void RecordFile::Close() {
         file_.reset();
 }
 
-bool RecordFile::OwnedByUser() const {
-    return file_.isOpen() && platform::OwnedByUser(file_);
-}
+bool RecordFile::OwnedByUser() const { return file_.isOpen() && platform::OwnedByUser(file_); }
 
 RecordFile OpenForRecords(const std::string& path, int recordLength, Permissions permissions) {
     if (recordLength != kRecordLength) throw std::invalid_argument("record length must be 2");

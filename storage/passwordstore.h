@@ -144,9 +144,8 @@ PasswordProblem CheckNewPassword(std::string_view password);
 // An existing flag or password file of another user is never replaced: that
 // throws StorageError(CannotOpen, OwnerNotKept) naming it, before any file is
 // touched. A password that CheckNewPassword refuses throws
-// std::invalid_argument and touches no file. A failure throws StorageError naming the file and reason;
-// when even putting the flag file back fails, PasswordNotRestored is thrown
-// instead.
+// std::invalid_argument and touches no file. A failure throws StorageError naming the file and
+// reason; when even putting the flag file back fails, PasswordNotRestored is thrown instead.
 void StorePassword(const PasswordFiles& files, std::string_view password);
 
 // Makes the folder `path` and any missing parents with permissions 0700. An

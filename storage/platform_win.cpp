@@ -86,8 +86,7 @@ std::wstring Widen(const std::string& path, Kind kind) {
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
                           wide.data(), length);
     constexpr std::size_t kShortest = 240; // room for a temporary file's name beside it
-    if (wide.size() < kShortest || wide.rfind(L"\\\\?\\", 0) == 0 ||
-        wide.rfind(L"\\\\.\\", 0) == 0)
+    if (wide.size() < kShortest || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
         return wide;
     const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return wide;
@@ -102,11 +101,11 @@ std::wstring Widen(const std::string& path, Kind kind) {
 
 // UTF-16 to UTF-8, for a path made from one that came in as UTF-8.
 std::string Narrow(const std::wstring& wide) {
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr,
-                                             0, nullptr, nullptr);
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                             nullptr, nullptr);
     std::string narrow(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), narrow.data(), length,
-                          nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), narrow.data(), length, nullptr,
+                          nullptr);
     return narrow;
 }
 

@@ -127,10 +127,9 @@ TEST_F(PasswordStoreTest, ReadOnlyFlagStillLocks) {
     ::chmod(files.passwordPath.c_str(), 0444);
     int code = testing::RunInChild([&] {
         // The files are the user's own, as only those count.
-        if (::geteuid() == 0 &&
-            (::chown(files.flagPath.c_str(), 65534, 65534) != 0 ||
-             ::chown(files.passwordPath.c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 ||
-             ::setuid(65534) != 0))
+        if (::geteuid() == 0 && (::chown(files.flagPath.c_str(), 65534, 65534) != 0 ||
+                                 ::chown(files.passwordPath.c_str(), 65534, 65534) != 0 ||
+                                 ::setgid(65534) != 0 || ::setuid(65534) != 0))
             return 20;
         PasswordState state = ReadPasswordState(files);
         const Password* password = std::get_if<Password>(&state);

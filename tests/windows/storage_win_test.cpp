@@ -11,9 +11,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <windows.h>
 #include <winioctl.h>
 
 #include <fcntl.h>
@@ -171,8 +171,7 @@ TEST_F(WindowsFiles, AFileInUseIsSaidToBeInUseAndKept) {
                       "tidigare fil med samma namn \xC3\xA4r of\xC3\xB6r\xC3\xA4ndrad.");
         }
         if (!(share & FILE_SHARE_WRITE))
-            ExpectError([&] { OpenForRecords(Path("open.crp")); }, Kind::CannotOpen,
-                        Reason::InUse);
+            ExpectError([&] { OpenForRecords(Path("open.crp")); }, Kind::CannotOpen, Reason::InUse);
         ::CloseHandle(other);
         EXPECT_EQ(Bytes(Native("open.crp")), "\"keep\"\r\n");
         EXPECT_EQ(Names(), std::set<std::string>{"open.crp"});

@@ -418,12 +418,11 @@ void MainWindow::createPasswordCommand() {
                                                       shown(files.passwordPath))));
     } catch (const storage::StorageError& error) {
         // A file in the way of the folder is named by the error's reason.
-        const bool folder = !place.folder.empty() &&
-                            (error.path() == place.folder ||
-                             error.reason() == storage::StorageError::Reason::NotAFolder);
+        const bool folder =
+            !place.folder.empty() && (error.path() == place.folder ||
+                                      error.reason() == storage::StorageError::Reason::NotAFolder);
         showMessage(Say(messages::PasswordNotSaved(shown(folder ? place.folder : error.path()),
-                                                   error, folder,
-                                                   shown(files.passwordPath),
+                                                   error, folder, shown(files.passwordPath),
                                                    shown(files.flagPath), hadPassword)));
     }
 }

@@ -69,7 +69,8 @@ NamedFile FileNamedBy(const QString& argument) {
     rest = rest.substr(0, rest.find_first_of("?#"));
     const std::string path = LocalPathOfFileUrl(host, PercentDecoded(rest));
     if (path.empty())
-        return {{}, QStringLiteral("file"),
+        return {{},
+                QStringLiteral("file"),
                 QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size()))};
     return {QtPath(path), {}};
 }
