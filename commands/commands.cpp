@@ -83,10 +83,14 @@ Outcome CheckSave(std::string codes) {
 }
 
 Outcome OpenCipher(std::string bytes, const std::string& name, std::string_view shownName) {
-    (void)shownName;
     storage::InputFile file = storage::FieldsOf(std::move(bytes), name);
     if (file.AtEnd()) return Outcome::Nothing();
-    return Outcome::Done(file.ReadField());
+    std::string field = file.ReadField();
+    // An empty first field with more after it is no saved text, but something
+    // else under a .crp name.
+    if (field.empty() && storage::AnyTextLeft(file))
+        return Outcome::Refused(messages::NoTextAtStart(shownName));
+    return Outcome::Done(std::move(field));
 }
 
 Outcome ImportText(std::string bytes, const std::string& name, std::string_view shownName) {

@@ -15,6 +15,15 @@
 ; file: the uninstaller removes the files it installed by name, and the
 ; folder only when nothing else is left in it.
 ;
+; Neither replaces nor removes anything while Tolvana runs: tolvana.exe holds
+; the mutex RUNNING_MUTEX (ui/platform/running.h) while it runs, and a running
+; program's file cannot be opened for writing, which also finds a running
+; tolvana-cipher.exe. With the wizard the user is asked to close Tolvana
+; (Retry, Cancel); silently (/S) setup and uninstall end with status 2 and a
+; line in %TEMP%\tolvana-setup.log, having changed nothing. (NSIS's
+; uninstaller goes on in a copy of itself and returns at once; run it as
+; uninstall.exe /S _?=FOLDER to wait for its status.)
+;
 ; CONFIG names the build's settings: the version, the files and OUTFILE.
 
 Unicode true
@@ -35,6 +44,14 @@ SetCompressor /SOLID lzma
 ; SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, 0, 0): Explorer shows the
 ; new icon and command of ".crp" files at once.
 !define NOTIFY_ASSOCIATIONS "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
+; The mutex that a running tolvana.exe holds.
+!define RUNNING_MUTEX "Local\se.tolvana.Tolvana"
+; Where a silent run says why it changed nothing.
+!define LOG "$TEMP\tolvana-setup.log"
+!define RUNNING_TEXT "Tolvana är igång. Avsluta Tolvana (och tolvana-cipher) och försök igen."
+
+; A file that Windows would not let setup replace is never skipped.
+AllowSkipFiles off
 
 Name "Tolvana"
 OutFile "${OUTFILE}"
@@ -70,7 +87,62 @@ VIAddVersionKey /LANG=${LANG_SWEDISH} "FileDescription" "Installationsprogram f�
 VIAddVersionKey /LANG=${LANG_SWEDISH} "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=${LANG_SWEDISH} "LegalCopyright" "${COPYRIGHT}"
 
+; Sets $R0 to 1 when Tolvana runs: its mutex exists, or one of its programs
+; in $INSTDIR cannot be opened for writing (a running program's file cannot).
+!macro FIND_RUNNING un
+Function ${un}FindRunning
+    StrCpy $R0 0
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r1'
+    ${If} $1 != 0
+        System::Call 'kernel32::CloseHandle(p r1)'
+        StrCpy $R0 1
+        Return
+    ${EndIf}
+    ${ForEach} $2 0 1 + 1
+        ${If} $2 == 0
+            StrCpy $3 "$INSTDIR\tolvana.exe"
+        ${Else}
+            StrCpy $3 "$INSTDIR\tolvana-cipher.exe"
+        ${EndIf}
+        ${If} ${FileExists} $3
+            ClearErrors
+            FileOpen $4 $3 a
+            ${If} ${Errors}
+                StrCpy $R0 1
+                Return
+            ${EndIf}
+            FileClose $4
+        ${EndIf}
+    ${Next}
+FunctionEnd
+
+; Asks the user to close Tolvana until it no longer runs (Retry) or the user
+; gives up (Cancel). Silently, or on Cancel, writes why to the log and ends
+; with status 2, before anything has been changed.
+Function ${un}WaitUntilNotRunning
+    ${Do}
+        Call ${un}FindRunning
+        ${If} $R0 == 0
+            Return
+        ${EndIf}
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${RUNNING_TEXT}" /SD IDCANCEL IDRETRY retry
+        ${ExitDo}
+        retry:
+    ${Loop}
+    FileOpen $4 "${LOG}" a
+    FileSeek $4 0 END
+    FileWrite $4 "$EXEFILE: ${RUNNING_TEXT} Inget har ändrats.$\r$\n"
+    FileClose $4
+    DetailPrint "${RUNNING_TEXT}"
+    SetErrorLevel 2
+    Quit
+FunctionEnd
+!macroend
+!insertmacro FIND_RUNNING ""
+!insertmacro FIND_RUNNING "un."
+
 Section "Tolvana"
+    Call WaitUntilNotRunning
     SetOutPath "$INSTDIR"
     File "/oname=tolvana.exe" "${PROGRAM}"
     File "/oname=tolvana-cipher.exe" "${CIPHER}"
@@ -116,6 +188,23 @@ Section "Tolvana"
 SectionEnd
 
 Section "Uninstall"
+    Call un.WaitUntilNotRunning
+    ; The programs first: while any of them stays, so do the uninstall entry
+    ; and everything else, and the uninstall ends with status 2.
+    ClearErrors
+    Delete "$INSTDIR\tolvana.exe"
+    Delete "$INSTDIR\tolvana-cipher.exe"
+    ${If} ${FileExists} "$INSTDIR\tolvana.exe"
+    ${OrIf} ${FileExists} "$INSTDIR\tolvana-cipher.exe"
+        FileOpen $4 "${LOG}" a
+        FileSeek $4 0 END
+        FileWrite $4 "$EXEFILE: ${RUNNING_TEXT} Tolvana är inte avinstallerat.$\r$\n"
+        FileClose $4
+        MessageBox MB_OK|MB_ICONEXCLAMATION "${RUNNING_TEXT}" /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+
     ; ".crp" keeps any other program's settings; its default is removed only
     ; while it still names Tolvana.
     ReadRegStr $0 HKCU "${CLASSES}\.crp" ""
@@ -131,8 +220,6 @@ Section "Uninstall"
 
     Delete "$SMPROGRAMS\Tolvana.lnk"
     ; Only the installed files, by name: the folder may hold the user's own.
-    Delete "$INSTDIR\tolvana.exe"
-    Delete "$INSTDIR\tolvana-cipher.exe"
     Delete "$INSTDIR\tolvana.html"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"

@@ -60,4 +60,8 @@ std::string UnsavedOnEnd(bool clearText, bool cipherText) {
     return Fill("%1 någon annanstans och försvinner om programmet avslutas nu.", {what});
 }
 
+std::string NoDisplay() {
+    return "Tolvana kan inte visa sitt fönster: ingen bildskärm kunde öppnas.";
+}
+
 } // namespace tolvana::messages

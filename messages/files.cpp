@@ -56,6 +56,8 @@ std::string StorageReason(Reason reason, std::int64_t systemCode) {
 std::string StorageReason(const storage::StorageError& error) {
     if (error.reason() == Reason::BrokenLink && !error.detail().empty())
         return Fill("det är en länk till %1, som inte finns", {ShownName(error.detail())});
+    if (error.reason() == Reason::NotAFolder && !error.detail().empty())
+        return Fill("%1 är en fil, inte en mapp", {ShownName(error.detail())});
     if (error.reason() != Reason::TooLarge)
         return StorageReason(error.reason(), error.systemCode());
     std::string size = ReadableSize(error.size());
@@ -81,7 +83,7 @@ std::string SaveAdvice(Reason reason) {
     case Reason::FileSizeLimit:
         return "Du kan spara på en plats där gränsen är högre, eller be systemets administratör "
                "höja den.";
-    case Reason::InUse: return "Stäng det andra programmet och försök igen.";
+    case Reason::InUse: return "Stäng det programmet och försök igen.";
     default: return {};
     }
 }
@@ -142,6 +144,19 @@ std::string FilesLeft(const std::vector<LeftFile>& shown, std::uint64_t more) {
     }
     if (more > 0) text += Fill("\noch %1 till.", {detail::Grouped(more)});
     return text;
+}
+
+std::string FileOnOtherComputer(std::string_view address, std::string_view host) {
+    return Fill("Adressen %1 öppnades inte: filen ligger på en annan dator, %2; öppna den genom "
+                "en mapp som är monterad här eller kopiera den hit.",
+                {address, host});
+}
+
+std::string NoTextAtStart(std::string_view name) {
+    return Fill("Filen %1 innehåller ingen Tolvana-text i början: dess första fält är tomt, men "
+                "filen innehåller mer.\n\nOm filen innehåller krypterad text utan citattecken "
+                "kan den läsas med \"tolvana-cipher dekryptera --ren\".",
+                {name});
 }
 
 std::string TextFileNotImported(std::string_view name, char32_t c, std::uint64_t line) {

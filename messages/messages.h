@@ -76,6 +76,14 @@ std::string OutputIsInput();
 std::string FileMissing(std::string_view name);
 std::string FileOfOtherKind(std::string_view name);
 std::string NotALocalFile(std::string_view address, std::string_view scheme);
+// A file address ("file://nas/home/anna/brev.crp") that names a file on
+// another computer, `host`.
+std::string FileOnOtherComputer(std::string_view address, std::string_view host);
+
+// A ".crp" file whose first field is empty while more follows: no text that
+// Tolvana saved stands at its start (plain cipher text saved under a ".crp"
+// name, say). Says how tolvana-cipher reads it as plain cipher text.
+std::string NoTextAtStart(std::string_view name);
 
 // A text file that holds a character the code page lacks.
 std::string TextFileNotImported(std::string_view name, char32_t c, std::uint64_t line);
@@ -122,6 +130,9 @@ struct LeftFile {
 // One message for all of them: `shown` by name (the first ten), and `more`
 // counted after them ("och 190 till.").
 std::string FilesLeft(const std::vector<LeftFile>& shown, std::uint64_t more);
+// The program cannot show its window: no display could be opened (none is
+// named, or the one named cannot be reached).
+std::string NoDisplay();
 
 // ---- The password ----
 

@@ -82,6 +82,7 @@ std::string PasswordMissing(const storage::PasswordMissing& missing, std::string
     case Cause::Corrupt:
         what = "är skadad: den innehåller inget lösenord som går att skriva in";
         break;
+    case Cause::OtherUser: what = "tillhör en annan användare"; break;
     }
     return Fill("Programmet är skyddat med ett lösenord, men lösenordsfilen %1 %2.\n\n"
                 "Om du tar bort filen %3 tas lösenordet bort.",

@@ -103,6 +103,12 @@ InputFile FieldsOf(std::string bytes, std::string name) {
     return InputFile(std::move(name), std::move(bytes));
 }
 
+bool AnyTextLeft(InputFile& file) {
+    while (!file.AtEnd())
+        if (!file.ReadField().empty()) return true;
+    return false;
+}
+
 PieceFile::PieceFile(std::string path, platform::File file, std::uint64_t size,
                      std::uint64_t maximum)
     : path_(std::move(path)), file_(std::move(file)), size_(size), maximum_(maximum) {}
@@ -213,6 +219,8 @@ void RecordFile::Close() {
     else
         file_.reset();
 }
+
+bool RecordFile::OwnedByUser() const { return file_.isOpen() && platform::OwnedByUser(file_); }
 
 RecordFile OpenForRecords(const std::string& path, int recordLength, Permissions permissions) {
     if (recordLength != kRecordLength) throw std::invalid_argument("record length must be 2");

@@ -137,6 +137,10 @@ public:
     // The file's size in bytes.
     std::uint64_t Size() const;
 
+    // Whether the file belongs to the user this program runs as
+    // (platform::OwnedByUser).
+    bool OwnedByUser() const;
+
     // Cuts the file to `size` bytes, for putting back a shorter file.
     void Truncate(std::uint64_t size);
 
@@ -168,6 +172,11 @@ std::string ReadFileBytes(const std::string& path, std::uint64_t maximum);
 // memory (for example a text file's decoded codes). `name` names them in
 // errors.
 InputFile FieldsOf(std::string bytes, std::string name);
+
+// Reads the fields that `file` has left and says whether any of them holds
+// anything: after an empty first field, whether the file is more than an
+// empty text followed by empty lines.
+bool AnyTextLeft(InputFile& file);
 
 // A file read a piece at a time, for a file too large to hold twice.
 class PieceFile {

@@ -2,9 +2,11 @@
 
 #include "storage/codepage.h"
 #include "storage/files.h"
+#include "storage/platform.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <stdexcept>
 
 namespace tolvana::storage {
@@ -62,26 +64,63 @@ void RestoreFlag(const std::string& path, const FlagBefore& before) {
 
 } // namespace
 
+namespace {
+
+// Something at `path` that cannot hold a flag or password of this user: a
+// folder, a device, a pipe, or (whatever it is) another user's.
+bool Foreign(const StorageError& e, const std::string& path) {
+    return e.reason() == StorageError::Reason::IsFolder ||
+           e.reason() == StorageError::Reason::NotRegularFile || !platform::OwnedByUser(path);
+}
+
+// Every byte of the password file; nullopt when it is another user's.
+std::optional<std::string> ReadOwnPasswordFile(const std::string& path) {
+    if (path.find('\0') != std::string::npos)
+        throw StorageError(StorageError::Kind::CannotOpen, path, StorageError::Reason::Other,
+                           EINVAL);
+    std::uint64_t size = 0;
+    platform::File file = platform::OpenForReading(path, kMaxPasswordFileBytes, size);
+    if (!platform::OwnedByUser(file)) return std::nullopt;
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[4096];
+    while (std::size_t got = platform::ReadSome(file, path, buffer, sizeof buffer)) {
+        if (bytes.size() + got > kMaxPasswordFileBytes)
+            throw StorageError::TooLarge(path, bytes.size() + got, kMaxPasswordFileBytes);
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+} // namespace
+
 PasswordState ReadPasswordState(const PasswordFiles& files) {
     std::int16_t flag = 0;
     try {
         RecordFile flagFile = OpenFlag(files.flagPath);
+        // Another user's file says nothing about this user's password: in a
+        // folder that every user may write (the root of drive C:), such a
+        // file, or a folder of the same name, would otherwise lock everyone
+        // else out.
+        if (!flagFile.OwnedByUser()) return ForeignFlag{files.flagPath};
         flag = flagFile.GetRecord(kFlagRecord);
         flagFile.Close();
     } catch (const StorageError& e) {
         // Only where nothing is there may the program start without asking.
         if (e.kind() == StorageError::Kind::NotFound)
             return FlagUnavailable{files.flagPath, e.reason(), e.systemCode()};
+        if (Foreign(e, files.flagPath)) return ForeignFlag{files.flagPath};
         return FlagUnreadable{files.flagPath, e.reason(), e.systemCode()};
     }
     if (flag <= 0) return NoPassword{};
 
     using Cause = PasswordMissing::Cause;
     try {
-        std::string bytes = ReadFileBytes(files.passwordPath, kMaxPasswordFileBytes);
-        if (bytes.empty()) return PasswordMissing{Cause::EmptyFile, files.passwordPath};
-        const bool binary = bytes.find('\0') != std::string::npos;
-        InputFile file = FieldsOf(std::move(bytes), files.passwordPath);
+        std::optional<std::string> bytes = ReadOwnPasswordFile(files.passwordPath);
+        if (!bytes) return PasswordMissing{Cause::OtherUser, files.passwordPath};
+        if (bytes->empty()) return PasswordMissing{Cause::EmptyFile, files.passwordPath};
+        const bool binary = bytes->find('\0') != std::string::npos;
+        InputFile file = FieldsOf(std::move(*bytes), files.passwordPath);
         std::string text = file.ReadField();
         if (text.empty()) return PasswordMissing{Cause::EmptyPassword, files.passwordPath};
         // Such a password could never be given at the prompt: say so, and how
@@ -91,6 +130,9 @@ PasswordState ReadPasswordState(const PasswordFiles& files) {
     } catch (const StorageError& e) {
         Cause cause =
             e.kind() == StorageError::Kind::NotFound ? Cause::NotFound : Cause::Unreadable;
+        if (cause == Cause::Unreadable && e.reason() == StorageError::Reason::NoPermission &&
+            !platform::OwnedByUser(files.passwordPath))
+            cause = Cause::OtherUser;
         return PasswordMissing{cause, files.passwordPath, e.reason(), e.systemCode()};
     }
 }
@@ -99,9 +141,9 @@ bool FlagIsSet(const std::string& flagPath) {
     if (!FileExists(flagPath)) return false;
     try {
         RecordFile flag = OpenRecordsForReading(flagPath);
-        return flag.GetRecord(kFlagRecord) > 0;
-    } catch (const StorageError&) {
-        return true;
+        return flag.OwnedByUser() && flag.GetRecord(kFlagRecord) > 0;
+    } catch (const StorageError& e) {
+        return !Foreign(e, flagPath);
     }
 }
 
@@ -122,6 +164,14 @@ void StorePassword(const PasswordFiles& files, std::string_view password) {
         throw std::invalid_argument("password holds a control character");
     case PasswordProblem::TooLong: throw std::invalid_argument("password too long");
     }
+
+    // Another user's files are never replaced, also where this user may write
+    // them (a file in the root of drive C: may inherit such rights): that
+    // would take away that user's password, or put one on them.
+    for (const std::string* path : {&files.passwordPath, &files.flagPath})
+        if (FileExists(*path) && !platform::OwnedByUser(*path))
+            throw StorageError(StorageError::Kind::CannotOpen, *path,
+                               StorageError::Reason::OwnerNotKept);
 
     // The new password file, complete on disk but not yet in place.
     OutputFile passwordFile = OpenForOutput(files.passwordPath, Permissions::OwnerOnly);

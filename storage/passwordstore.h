@@ -40,6 +40,9 @@ struct PasswordMissing {
         // character or is longer than kMaxPasswordLength, or the file holds a
         // NUL byte (a binary file, not a line of text).
         Corrupt,
+        // It belongs to another user: whatever it holds, it is not this
+        // user's password.
+        OtherUser,
     };
     Cause cause;
     std::string path; // the password file
@@ -65,20 +68,32 @@ struct FlagUnreadable {
     std::int64_t systemCode = 0;
 };
 
-using PasswordState =
-    std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable, FlagUnreadable>;
+// What stands where the flag file belongs is no flag of this user: a folder,
+// a device or pipe, or another user's file. It says nothing about this user's
+// password, so it neither asks for one nor ends the program: a folder of that
+// name, or a flag that only its owner may read, in a folder that every user
+// may write, must not lock the others out.
+struct ForeignFlag {
+    std::string path;
+};
+
+using PasswordState = std::variant<NoPassword, Password, PasswordMissing, FlagUnavailable,
+                                   FlagUnreadable, ForeignFlag>;
 
 // Reads the flag and, when it is set, the password. A missing flag file is
 // created empty (0600); the password file is only opened when the flag is set.
-// A flag file that exists but cannot be opened for writing is read as it is;
-// one that cannot be read either is FlagUnreadable, never NoPassword.
+// Only the user's own files count: a flag file of another user, or one that
+// is no regular file, is ForeignFlag; a password file of another user is
+// PasswordMissing(OtherUser). A flag file of the user's own that cannot be
+// opened for writing is read as it is; one that cannot be read either is
+// FlagUnreadable, never NoPassword.
 // Throws nothing for these cases; only running out of memory escapes.
 PasswordState ReadPasswordState(const PasswordFiles& files);
 
 // Whether the flag file says that a password is set, read without creating or
-// changing anything: false when it is missing, empty or not above 0. A flag
-// file that is there but cannot be read counts as set, since a password may
-// be.
+// changing anything: false when it is missing, empty or not above 0, or not a
+// regular file of this user. A flag file of the user's own that cannot be
+// read counts as set, since a password may be.
 bool FlagIsSet(const std::string& flagPath);
 
 // A failed StorePassword that could not put the flag file back either: the
@@ -126,15 +141,17 @@ PasswordProblem CheckNewPassword(std::string_view password);
 // the flag file is put back as it was and the old password file was never
 // touched.
 //
-// A password that CheckNewPassword refuses throws std::invalid_argument and
-// touches no file. A failure throws StorageError naming the file and reason;
-// when even putting the flag file back fails, PasswordNotRestored is thrown
-// instead.
+// An existing flag or password file of another user is never replaced: that
+// throws StorageError(CannotOpen, OwnerNotKept) naming it, before any file is
+// touched. A password that CheckNewPassword refuses throws
+// std::invalid_argument and touches no file. A failure throws StorageError naming the file and
+// reason; when even putting the flag file back fails, PasswordNotRestored is thrown instead.
 void StorePassword(const PasswordFiles& files, std::string_view password);
 
 // Makes the folder `path` and any missing parents with permissions 0700. An
 // existing folder is left as it is. Throws StorageError(CannotOpen) when a
-// folder cannot be made or the path names something that is not a folder.
+// folder cannot be made; for a file in the way, with Reason NotAFolder naming
+// that file.
 void EnsurePrivateFolder(const std::string& path);
 
 } // namespace tolvana::storage

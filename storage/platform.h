@@ -22,7 +22,9 @@
 //   and the native code (errno, or GetLastError() on Windows). The Reason is
 //   what the user is told, so the native codes must be mapped with care:
 //     no permission (EACCES, EPERM / ERROR_ACCESS_DENIED, a read-only
-//     attribute, a sharing violation or lock): NoPermission;
+//     attribute): NoPermission;
+//     a file that another program holds open without sharing it, or locks
+//     (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION): InUse;
 //     ENOSPC, EDQUOT / ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL: DiskFull;
 //     EROFS / ERROR_WRITE_PROTECT: ReadOnlyFileSystem;
 //     ENOENT / ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND: NotFound, and
@@ -268,6 +270,28 @@ void GuardProcess();
 // input), which is never the same as anything but a file.
 bool SameFile(const std::string& first, const std::string& second);
 bool SameFile(int stream, const std::string& path);
+// ---- Names ----
+
+// The name that a file made at `path` gets. On Windows the last part of the
+// path loses its trailing dots and blanks ("brev.crp." and "brev.crp " make
+// "brev.crp"), except after the \\?\ prefix, which turns that off; elsewhere
+// it is `path` itself. A file's kind is judged by this name, so that it is
+// the kind of the file on the disk.
+std::string NameAsMade(const std::string& path);
+
+// ---- Whose a file is ----
+
+// Whether the open `file` belongs to the user this program runs as: on POSIX
+// its owner is the effective user; on Windows its owner is the user's own SID
+// or the token's default owner (the administrators group, for a file made by
+// an elevated run of the same user). False when the owner cannot be found.
+bool OwnedByUser(const File& file);
+
+// The same for whatever stands at `path` (links followed), found without
+// opening it for reading, so also for a file this user may not read. False
+// when nothing is there or its owner cannot be found out (on Windows the
+// owner of a file may always read its owner).
+bool OwnedByUser(const std::string& path);
 
 // ---- Folders and names ----
 
@@ -299,7 +323,8 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 // Makes the folder `path` and any missing parents, each readable and writable
 // by the owner only (0700; on Windows the inherited ACL). An existing folder
 // is left as it is. Throws StorageError(CannotOpen) when a folder cannot be
-// made or a part of the path is not a folder (NotFound or Other).
+// made; where a file stands in the way, with Reason NotAFolder and that
+// file's path.
 void MakePrivateFolder(const std::string& path);
 
 } // namespace platform

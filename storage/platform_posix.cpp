@@ -848,10 +848,23 @@ void MakePrivateFolder(const std::string& path) {
         struct stat st;
         if (error == EEXIST && ::stat(folder.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode)) continue;
-            error = ENOTDIR;
+            // A file in the way: named, rather than "not found".
+            throw StorageError::FileInTheWay(Kind::CannotOpen, folder, ENOTDIR);
         }
         throw SystemError(Kind::CannotOpen, path, error);
     }
+}
+
+std::string NameAsMade(const std::string& path) { return path; }
+
+bool OwnedByUser(const File& file) {
+    struct stat st;
+    return ::fstat(Fd(file), &st) == 0 && st.st_uid == ::geteuid();
+}
+
+bool OwnedByUser(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::geteuid();
 }
 
 } // namespace tolvana::storage::platform

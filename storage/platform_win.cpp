@@ -14,6 +14,7 @@
 #endif
 #include <windows.h>
 
+#include <aclapi.h>
 #include <io.h>
 #include <sddl.h>
 
@@ -30,9 +31,13 @@ using Reason = StorageError::Reason;
 Reason ReasonOf(DWORD error) {
     switch (error) {
     case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: return Reason::NoPermission;
+    // Another program holds the file open without letting others write it
+    // (a viewer, an editor, a backup or sync tool), locks a part of it, or
+    // maps it into memory: the user has every right to it.
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_PRIVILEGE_NOT_HELD: return Reason::NoPermission;
+    case ERROR_USER_MAPPED_FILE: return Reason::InUse;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
     case 1295: // ERROR_DISK_QUOTA_EXCEEDED
@@ -65,6 +70,13 @@ Handle Wrap(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
 
 // UTF-8 to UTF-16. A path that is not valid UTF-8 names no file this program
 // could have shown the user, and is refused.
+//
+// A path too long for the classic limit of 260 characters (248 for a folder)
+// is given in its \\?\ form, which has no such limit, so that long paths work
+// whether or not the system allows long paths to programs that ask for them
+// (the manifest does). GetFullPathNameW makes that form as Windows would
+// read the path: the current folder put in front, '/' turned into '\', "."
+// and ".." resolved, trailing dots and blanks dropped.
 std::wstring Widen(const std::string& path, Kind kind) {
     if (path.empty()) return {};
     const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
@@ -73,7 +85,28 @@ std::wstring Widen(const std::string& path, Kind kind) {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
                           wide.data(), length);
+    constexpr std::size_t kShortest = 240; // room for a temporary file's name beside it
+    if (wide.size() < kShortest || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
+        return wide;
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD got = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (got == 0 || got >= size) return wide;
+    full.resize(got);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
     return wide;
+}
+
+// UTF-16 to UTF-8, for a path made from one that came in as UTF-8.
+std::string Narrow(const std::wstring& wide) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), narrow.data(), length, nullptr,
+                          nullptr);
+    return narrow;
 }
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -124,6 +157,42 @@ std::wstring CurrentUserSid() {
     return result;
 }
 
+// Whether `owner` is the user this program runs as, or the owner its token
+// gives new files, or the administrators group when the user is one of them
+// (an elevated run of the same user may have made the file, owned by that
+// group; only administrators can make a file that a group owns).
+bool IsUserOrTokenOwner(PSID owner) {
+    if (owner == nullptr || !::IsValidSid(owner)) return false;
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const auto information = [&](TOKEN_INFORMATION_CLASS which) {
+        DWORD size = 0;
+        ::GetTokenInformation(token, which, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        if (size == 0 || !::GetTokenInformation(token, which, buffer.data(), size, &size))
+            buffer.clear();
+        return buffer;
+    };
+    bool found = false;
+    std::string user = information(TokenUser);
+    if (!user.empty() && ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid))
+        found = true;
+    std::string defaultOwner = information(TokenOwner);
+    if (!found && !defaultOwner.empty() &&
+        ::EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner))
+        found = true;
+    if (!found && ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid)) {
+        std::string groups = information(TokenGroups);
+        if (!groups.empty()) {
+            const auto* list = reinterpret_cast<TOKEN_GROUPS*>(groups.data());
+            for (DWORD i = 0; i < list->GroupCount && !found; ++i)
+                found = ::EqualSid(owner, list->Groups[i].Sid) != 0;
+        }
+    }
+    ::CloseHandle(token);
+    return found;
+}
+
 // A security descriptor that lets in only the user this program runs as, the
 // system and the administrators (who may have to remove a forgotten password),
 // for the password files. The user is named by their own SID rather than as
@@ -135,8 +204,11 @@ public:
     OwnerOnlyDescriptor() {
         const std::wstring user = CurrentUserSid();
         if (!user.empty()) {
-            // P: nothing inherited from the folder.
-            const std::wstring text = L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+            // O: the user owns it, also when an elevated run makes it (whose
+            // token would give it to the administrators group). P: nothing
+            // inherited from the folder.
+            const std::wstring text =
+                L"O:" + user + L"D:P(A;;FA;;;" + user + L")(A;;FA;;;SY)(A;;FA;;;BA)";
             ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
                                                                    &descriptor_, nullptr);
         }
@@ -233,6 +305,18 @@ File CreateTemp(const std::wstring& folder, SECURITY_ATTRIBUTES* security, const
     throw SystemError(Kind::CannotOpen, path, ERROR_FILE_EXISTS);
 }
 
+// Whether another program holds `path` open without sharing its deletion.
+bool HeldByAnotherProgram(const std::wstring& path) {
+    HANDLE handle =
+        ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 class WindowsReplacement final : public Replacement {
 public:
     WindowsReplacement(std::string path, std::wstring target, std::wstring temp, File file,
@@ -259,8 +343,13 @@ public:
         const bool closed = ::CloseHandle(Native(file_)) != 0;
         file_.release();
         if (!closed || !PutInPlace()) {
-            const DWORD error = ::GetLastError();
+            DWORD error = ::GetLastError();
             ::DeleteFileW(temp_.c_str());
+            // Windows refuses to rename over a file that another program
+            // opened after the check in BeginReplacement, without sharing its
+            // deletion, as "access denied": the file is in use.
+            if (error == ERROR_ACCESS_DENIED && HeldByAnotherProgram(target_))
+                error = ERROR_SHARING_VIOLATION;
             throw SystemError(Kind::WriteFailed, path_, error);
         }
     }
@@ -297,7 +386,10 @@ private:
 void CheckWritable(const std::wstring& target, DWORD attributes, const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_READONLY)
         throw StorageError(Kind::CannotOpen, path, Reason::NoPermission, ERROR_ACCESS_DENIED);
-    File probe(Wrap(::CreateFileW(target.c_str(), GENERIC_WRITE,
+    // DELETE too: the new version takes the file's place by a rename, which
+    // another program that holds the file open without FILE_SHARE_DELETE
+    // stops. That is found here, before anything is written (InUse).
+    File probe(Wrap(::CreateFileW(target.c_str(), GENERIC_WRITE | DELETE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!probe.isOpen()) throw SystemError(Kind::CannotOpen, path, ::GetLastError());
@@ -619,10 +711,47 @@ void MakePrivateFolder(const std::string& path) {
         const DWORD attributes = ::GetFileAttributesW(folder.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            error = ERROR_DIRECTORY;
+            // A file in the way: named, rather than "not found".
+            throw StorageError::FileInTheWay(Kind::CannotOpen, Narrow(folder), ERROR_DIRECTORY);
         }
         throw SystemError(Kind::CannotOpen, path, error);
     }
+}
+
+std::string NameAsMade(const std::string& path) {
+    if (path.rfind("\\\\?\\", 0) == 0) return path;
+    std::size_t end = path.size();
+    while (end > 0 && (path[end - 1] == '.' || path[end - 1] == ' ')) --end;
+    // A name of dots alone ("." and "..") names a folder, and stays.
+    if (end == 0 || path[end - 1] == '\\' || path[end - 1] == '/' || path[end - 1] == ':')
+        return path;
+    return path.substr(0, end);
+}
+
+bool OwnedByUser(const File& file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(Native(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                          nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool own = IsUserOrTokenOwner(owner);
+    ::LocalFree(descriptor);
+    return own;
+}
+
+bool OwnedByUser(const std::string& path) {
+    std::wstring wide;
+    try {
+        wide = Widen(path, Kind::NotFound);
+    } catch (const StorageError&) {
+        return false;
+    }
+    // Asking for nothing but the right to read its owner, which the owner
+    // always has, whatever the file's ACL grants.
+    File file(Wrap(::CreateFileW(wide.c_str(), READ_CONTROL,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    return file.isOpen() && OwnedByUser(file);
 }
 
 } // namespace tolvana::storage::platform

@@ -79,6 +79,12 @@ StorageError StorageError::TooLarge(std::string path, std::uint64_t size, std::u
     return error;
 }
 
+StorageError StorageError::FileInTheWay(Kind kind, std::string file, std::int64_t systemCode) {
+    StorageError error(kind, file, Reason::NotAFolder, systemCode);
+    error.detail_ = std::move(file);
+    return error;
+}
+
 StorageError StorageError::BrokenLink(Kind kind, std::string path, std::string target) {
     StorageError error(kind, std::move(path), Reason::BrokenLink, 2 /* ENOENT */);
     error.detail_ = std::move(target);

@@ -42,7 +42,8 @@ public:
         BrokenLink,      // a symbolic link whose file does not exist; see detail()
         NameTooLong,     // a name, or the whole path, is longer than the system allows
         TooManyLinks,    // links that lead to links too many times, or in a circle
-        NotAFolder,      // a part of the path that should be a folder is a file
+        NotAFolder,      // a part of the path that should be a folder is a file; where a
+                         // folder was to be made, path() names that file
         FileSizeLimit,   // the file would grow past the size the system allows the user
         InUse,           // the file is busy: a running program or another process holds it
         TooManyOpen,     // the process or the system has too many files open
@@ -71,6 +72,9 @@ public:
     // A symbolic link `path` that points at `target`, where nothing is.
     static StorageError BrokenLink(Kind kind, std::string path, std::string target);
 
+    // A file `file` where a folder was to be made: NotAFolder, naming it.
+    static StorageError FileInTheWay(Kind kind, std::string file, std::int64_t systemCode);
+
     Kind kind() const { return kind_; }
     const std::string& path() const { return path_; }
     Reason reason() const { return reason_; }
@@ -79,7 +83,8 @@ public:
     // For Reason::TooLarge: the file's size and the caller's maximum, in bytes.
     std::uint64_t size() const { return size_; }
     std::uint64_t maximum() const { return maximum_; }
-    // For Reason::BrokenLink: where the link points, as the system's bytes.
+    // For Reason::BrokenLink: where the link points, as the system's bytes;
+    // for a file in the way of a folder (FileInTheWay): that file.
     const std::string& detail() const { return detail_; }
 
 private:

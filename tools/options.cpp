@@ -1,5 +1,7 @@
 #include "tools/options.h"
 
+#include "storage/platform.h"
+
 #include <functional>
 
 namespace tolvana::tool {
@@ -46,7 +48,10 @@ skrivas, 2 vid fel på kommandoraden. Felmeddelanden skrivs till standard fel.
 
 bool IsStandard(const std::string& name) { return name.empty() || name == "-"; }
 
-bool EndsWith(const std::string& name, std::string_view extension) {
+// Judged by the name of the file on the disk: on Windows "brev.crp." is
+// brev.crp.
+bool EndsWith(const std::string& given, std::string_view extension) {
+    const std::string name = storage::platform::NameAsMade(given);
     if (name.size() < extension.size()) return false;
     for (std::size_t i = 0; i < extension.size(); ++i) {
         char c = name[name.size() - extension.size() + i];

@@ -241,7 +241,7 @@ void Decrypt(const Options& options, int in, int out) {
         if (opened.kind == commands::Outcome::Kind::Nothing)
             throw Failure{kFailed, messages::tool::FileIsEmpty(name)};
         if (opened.kind == commands::Outcome::Kind::Refused)
-            throw Failure{kFailed, messages::tool::About(name, opened.message)};
+            throw Failure{kFailed, opened.message};
         bytes = std::move(opened.codes);
     }
     if (!streamed) clear = DecryptInTwo(bytes, codePage, failure);

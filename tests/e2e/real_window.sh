@@ -111,6 +111,14 @@ printf '"\n115.5\n159\n166.5\n55.5\n175.5\n351\n55.5\n157.5\n165\n162\n27\n22.5\
 # First start: type, encrypt (the focus starts in the clear-text box; Tab
 # twice reaches "Kryptera"), save.
 start
+# The window shows the program's icon, and its class is the one that the
+# menu entry names, so that docks and task bars group the two.
+olmira=$(find_window Olmira 20) || fail "no window Olmira"
+xprop -id "$olmira" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL) = ' ||
+    fail "the window has no icon"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$(dirname "${BASH_SOURCE[0]}")/../../desktop/se.tolvana.Tolvana.desktop")
+xprop -id "$olmira" WM_CLASS | grep -q "\"$wm_class\"\$" ||
+    fail "the window's class is not \"$wm_class\": $(xprop -id "$olmira" WM_CLASS)"
 xdotool type --delay 20 "Hej på dig"
 xdotool key Return
 xdotool type --delay 20 "rad två"

@@ -232,7 +232,9 @@ TEST(ProgramFont, IsTheDesignOnAUsualDesktopAndGrowsWithALargerFont) {
     };
     QFont nine;
     nine.setPointSize(9);
-    if (QFontInfo(nine).pixelSize() == 12) EXPECT_EQ(pixels(9), 11);
+    if (QFontInfo(nine).pixelSize() == 12) {
+        EXPECT_EQ(pixels(9), 11);
+    }
     EXPECT_EQ(pixels(6), 11);
     int last = 11;
     for (int points = 6; points <= 24; ++points) {

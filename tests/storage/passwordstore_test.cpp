@@ -126,7 +126,11 @@ TEST_F(PasswordStoreTest, ReadOnlyFlagStillLocks) {
     ::chmod(files.flagPath.c_str(), 0444);
     ::chmod(files.passwordPath.c_str(), 0444);
     int code = testing::RunInChild([&] {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 20;
+        // The files are the user's own, as only those count.
+        if (::geteuid() == 0 && (::chown(files.flagPath.c_str(), 65534, 65534) != 0 ||
+                                 ::chown(files.passwordPath.c_str(), 65534, 65534) != 0 ||
+                                 ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 20;
         PasswordState state = ReadPasswordState(files);
         const Password* password = std::get_if<Password>(&state);
         return password != nullptr && password->text == "pw" ? 0 : 1;
@@ -236,34 +240,50 @@ TEST_F(PasswordStoreTest, AFlagThatCannotBePutBackIsReported) {
     EXPECT_EQ(ReadBytes(files.passwordPath), "\"old\"\r\n");
 }
 
-// Something that exists where the flag belongs but cannot be read must never
-// count as "no password": the lock would be skipped in silence.
-TEST_F(PasswordStoreTest, AFlagThatCannotBeReadIsNeverNoPassword) {
+// Only the user's own files count. What stands where the flag belongs but is
+// no regular file of this user says nothing about this user's password: it
+// neither asks for one nor ends the program. A flag of the user's own that
+// cannot be read must never count as "no password": the lock would be
+// skipped in silence.
+TEST_F(PasswordStoreTest, OnlyTheUsersOwnFlagCounts) {
     WriteBytes(files.passwordPath, "\"pw\"\r\n");
-    auto expectUnreadable = [&](const PasswordFiles& which, StorageError::Reason reason) {
+    auto expectForeign = [&](const PasswordFiles& which) {
         PasswordState state = ReadPasswordState(which);
-        ASSERT_TRUE(std::holds_alternative<FlagUnreadable>(state)) << state.index();
-        EXPECT_EQ(std::get<FlagUnreadable>(state).path, which.flagPath);
-        EXPECT_EQ(std::get<FlagUnreadable>(state).reason, reason);
+        ASSERT_TRUE(std::holds_alternative<ForeignFlag>(state)) << state.index();
+        EXPECT_EQ(std::get<ForeignFlag>(state).path, which.flagPath);
+        EXPECT_FALSE(FlagIsSet(which.flagPath));
     };
     std::filesystem::create_directory(files.flagPath);
-    expectUnreadable(files, StorageError::Reason::IsFolder);
+    expectForeign(files);
     std::filesystem::remove(files.flagPath);
     ASSERT_EQ(::mkfifo(files.flagPath.c_str(), 0600), 0); // must not block either
-    expectUnreadable(files, StorageError::Reason::NotRegularFile);
-    expectUnreadable({"/dev/null", files.passwordPath}, StorageError::Reason::NotRegularFile);
+    expectForeign(files);
+    expectForeign({"/dev/null", files.passwordPath});
     std::filesystem::remove(files.flagPath);
 
-    // No read permission, for a user who is not the super-user.
+    // Another user's flag, set and readable: before, its password was asked.
     WriteBytes(files.flagPath, "\x01\x00"s);
-    ::chmod(files.flagPath.c_str(), 0222);
     ::chmod(dir.path().c_str(), 0777);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(files.flagPath.c_str(), testing::kNobody, testing::kNoGroup), 0);
+        ::chmod(files.flagPath.c_str(), 0644);
+        expectForeign(files);
+        ASSERT_EQ(::chown(files.flagPath.c_str(), 0, 0), 0);
+    }
+
+    // The user's own flag without read permission, for a user who is not the
+    // super-user.
+    ::chmod(files.flagPath.c_str(), 0222);
     int code = testing::RunInChild([&] {
+        if (::geteuid() == 0 &&
+            ::chown(files.flagPath.c_str(), testing::kNobody, testing::kNoGroup) != 0)
+            return 20;
         if (!testing::DropPrivileges()) return 20;
         PasswordState state = ReadPasswordState(files);
         const auto* unreadable = std::get_if<FlagUnreadable>(&state);
         if (unreadable == nullptr) return 1;
         if (unreadable->reason != StorageError::Reason::NoPermission) return 2;
+        if (!FlagIsSet(files.flagPath)) return 4;
         // Where no flag file exists and none can be made, there is no password.
         PasswordFiles elsewhere{dir / "no-folder/numberone", files.passwordPath};
         if (!std::holds_alternative<FlagUnavailable>(ReadPasswordState(elsewhere))) return 3;
@@ -271,6 +291,35 @@ TEST_F(PasswordStoreTest, AFlagThatCannotBeReadIsNeverNoPassword) {
     });
     if (code == 20) GTEST_SKIP() << "cannot drop privileges";
     EXPECT_EQ(code, 0);
+}
+
+// The user's own flag is set, but the password file is another user's: that
+// user's password must not unlock this user's program, nor may a new password
+// of this user replace that user's files (for the super-user, who can give a
+// file away).
+TEST_F(PasswordStoreTest, AnotherUsersPasswordFileIsNeitherReadNorReplaced) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only the super-user can give a file away";
+    WriteBytes(files.flagPath, "\x01\x00"s);
+    WriteBytes(files.passwordPath, "\"theirs\"\r\n");
+    ASSERT_EQ(::chown(files.passwordPath.c_str(), testing::kNobody, testing::kNoGroup), 0);
+    PasswordState state = ReadPasswordState(files);
+    ASSERT_TRUE(std::holds_alternative<PasswordMissing>(state)) << state.index();
+    EXPECT_EQ(std::get<PasswordMissing>(state).cause, Cause::OtherUser);
+
+    const Snapshot before = Take(files);
+    testing::ExpectStorageError([&] { StorePassword(files, "mine"); },
+                                StorageError::Kind::CannotOpen, files.passwordPath,
+                                StorageError::Reason::OwnerNotKept);
+    EXPECT_EQ(Take(files), before);
+
+    // The same for another user's flag beside this user's password file.
+    ASSERT_EQ(::chown(files.passwordPath.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown(files.flagPath.c_str(), testing::kNobody, testing::kNoGroup), 0);
+    testing::ExpectStorageError([&] { StorePassword(files, "mine"); },
+                                StorageError::Kind::CannotOpen, files.flagPath,
+                                StorageError::Reason::OwnerNotKept);
+    EXPECT_EQ(Take(files), before);
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"id", "numberone"}));
 }
 
 TEST(PrivateFolderTest, MakesMissingFoldersOwnerOnly) {
@@ -285,9 +334,11 @@ TEST(PrivateFolderTest, MakesMissingFoldersOwnerOnly) {
     EnsurePrivateFolder(dir / "share/Tolvana/");
     EXPECT_EQ(ModeOf(dir / "share/Tolvana"), 0750u); // an existing folder is left alone
 
+    // A file in the way is named as such, not called missing.
     WriteBytes(dir / "file", "x");
     testing::ExpectStorageError([&] { EnsurePrivateFolder(dir / "file/Tolvana"); },
-                                StorageError::Kind::CannotOpen, dir / "file/Tolvana");
+                                StorageError::Kind::CannotOpen, dir / "file",
+                                StorageError::Reason::NotAFolder);
 }
 
 } // namespace

@@ -32,6 +32,10 @@ int RunTool(const std::filesystem::path& dir, const std::vector<std::string>& ar
 // limit.
 bool LimitFileSize(std::uint64_t bytes);
 
+// Whether the tool writes its messages in the character set that the locale
+// given to RunTool names (POSIX); Windows programs take no locale from it.
+bool LocaleNamesTheCharacterSet();
+
 // Whether RunTool can hold the tool to an address space.
 bool CanLimitAddressSpace();
 

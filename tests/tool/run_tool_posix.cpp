@@ -24,6 +24,8 @@ bool LimitFileSize(std::uint64_t bytes) {
     return true;
 }
 
+bool LocaleNamesTheCharacterSet() { return true; }
+
 bool CanLimitAddressSpace() { return true; }
 
 bool NamesAreBytes() { return true; }

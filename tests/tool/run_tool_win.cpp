@@ -58,6 +58,8 @@ std::filesystem::path MakeTestFolder() {
 // address space as the test means it; the test runs on POSIX only.
 bool LimitFileSize(std::uint64_t) { return false; }
 
+bool LocaleNamesTheCharacterSet() { return false; }
+
 bool CanLimitAddressSpace() { return false; }
 
 bool NamesAreBytes() { return false; }

@@ -2,9 +2,11 @@
 """The Windows installer under Wine, as a user meets it, in a Wine prefix of
 its own: a silent install puts the programs, the Start menu shortcut and the
 registry keys in place; a ".crp" file opened through its association starts
-tolvana.exe with that file; a second install replaces the programs in place;
-a silent uninstall leaves nothing of the program behind, and the user's
-password files and ".crp" files stay.
+tolvana.exe with that file; an install while Tolvana runs ends with status 2
+and a line in its log, having replaced nothing; a second install replaces the
+programs in place; an uninstall while Tolvana runs ends likewise and leaves
+the programs and the uninstall entry; a silent uninstall leaves nothing of the
+program behind, and the user's password files and ".crp" files stay.
 
 Usage: installer_test.py SETUP.EXE TOLVANA.EXE TOLVANA-CIPHER.EXE VERSION
                          BUILD-WINE-PREFIX [WEB-PAGE]
@@ -260,6 +262,92 @@ def user_files_kept(when):
         check(path.exists() and path.read_bytes() == content, f"the {what} {path} is gone {when}")
 
 
+class RunningTolvana:
+    """The installed tolvana.exe running in an X server of its own, from the
+    moment its window TITLE shows until the end of the with-block, when it is
+    closed and waited for."""
+
+    def __init__(self, title):
+        self.title = title
+
+    def __enter__(self):
+        for name in ("ready", "stop"):
+            (work / name).unlink(missing_ok=True)
+        script = f"""
+            set -u
+            source '{XSESSION}'
+            work='{work}'
+            start_xvfb || exit 10
+            '{WINE}' '{windows_install_dir}\\tolvana.exe' >/dev/null 2>&1 &
+            id=$(find_window '{self.title}' 90) || {{ kill "$xvfb_pid"; exit 11; }}
+            touch '{work}/ready'
+            for _ in $(seq 1200); do [ -e '{work}/stop' ] && break; sleep 0.1; done
+            xdotool windowclose "$id" 2>/dev/null || xdotool key --window "$id" Escape
+            for _ in $(seq 100); do pgrep -f '^"?[A-Z]:.*tolvana[.]exe' >/dev/null || break; sleep 0.1; done
+            kill "$xvfb_pid"
+        """
+        self.process = subprocess.Popen(["bash", "-c", script], env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, text=True)
+        for _ in range(1200):
+            if (work / "ready").exists() or self.process.poll() is not None:
+                break
+            time.sleep(0.1)
+        if not (work / "ready").exists():
+            self.__exit__(None, None, None)
+            raise Failed(f"tolvana.exe did not show its window \"{self.title}\"")
+        return self
+
+    def __exit__(self, *_):
+        (work / "stop").touch()
+        try:
+            self.process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        wait_for_wine()
+
+
+def setup_log():
+    """The lines of the installer's log (%TEMP%\\tolvana-setup.log)."""
+    logs = list((prefix / "drive_c").rglob("tolvana-setup.log"))
+    return logs[0].read_bytes().decode("cp1252").splitlines() if logs else []
+
+
+def installed():
+    """Every installed file's bytes and the uninstall entry, as they stand."""
+    files = {p.name: p.read_bytes() for p in install_dir.iterdir()}
+    return files, export(UNINSTALL + r"\Tolvana")
+
+
+REFUSED = "Tolvana är igång. Avsluta Tolvana (och tolvana-cipher) och försök igen. Inget har ändrats."
+
+
+def step_install_while_running():
+    # An older tolvana-cipher.exe, which is not running: still not replaced.
+    (install_dir / "tolvana-cipher.exe").write_bytes(b"older")
+    before = installed()
+    with RunningTolvana("Olmira"):
+        result = wine(SETUP, "/S")
+        check(result.returncode == 2, f"setup over a running Tolvana ended with {result.returncode}")
+        check(installed() == before, "setup over a running Tolvana changed the installed files "
+                                     "or the uninstall entry")
+    name = Path(SETUP).name
+    check(f"{name}: {REFUSED}" in setup_log(), f"the log says {setup_log()}")
+
+
+def step_uninstall_while_running():
+    before = installed()
+    log_lines = len(setup_log())
+    # The password set by the step before is asked for first.
+    with RunningTolvana("Lösenord"):
+        # In place (_?=), so that its own status is the one returned.
+        result = wine(windows_install_dir + r"\uninstall.exe", "/S",
+                      "_?=" + windows_install_dir)
+        check(result.returncode == 2, f"uninstall of a running Tolvana ended with {result.returncode}")
+        check(installed() == before, "uninstall of a running Tolvana removed files or its entry")
+    check(setup_log()[log_lines:] == [f"uninstall.exe: {REFUSED}"], f"the log says {setup_log()}")
+    check(shortcut.exists(), "the Start menu shortcut went while Tolvana ran")
+
+
 def step_upgrade():
     for path, content in USER_FILES.values():
         path.parent.mkdir(parents=True, exist_ok=True)
@@ -287,7 +375,10 @@ def step_uninstall():
     check(not leftovers, f"keys left: {leftovers}")
     check(not export(UNINSTALL + r"\Tolvana"), "the Installed apps entry is still there")
     # Nothing else anywhere on C: bears the program's name.
-    allowed = {local / "Tolvana", install_dir, *(p for p, _ in USER_FILES.values())}
+    # (The installer's log of the runs refused while Tolvana ran stays in
+    # %TEMP%, as logs do.)
+    allowed = {local / "Tolvana", install_dir, *(p for p, _ in USER_FILES.values()),
+               *(prefix / "drive_c").rglob("tolvana-setup.log")}
     named = [p for p in (prefix / "drive_c").rglob("*")
              if "tolvana" in p.name.lower() and p not in allowed]
     check(not named, f"left behind: {named}")
@@ -304,7 +395,9 @@ def main():
     steps = [("silent install", install),
              ("open a .crp file through its association",
               lambda: step_open_through_association(classes)),
+             ("install while Tolvana runs", step_install_while_running),
              ("install again over the first", step_upgrade),
+             ("uninstall while Tolvana runs", step_uninstall_while_running),
              ("silent uninstall", step_uninstall)]
     try:
         for name, step in steps:

@@ -39,7 +39,8 @@ def resources(pe, kind):
             continue
         for name in entry.directory.entries:
             data = name.directory.entries[0].data.struct
-            found[name.id] = pe.get_data(data.OffsetToData, data.Size)
+            key = name.id if name.id is not None else str(name.name)
+            found[key] = pe.get_data(data.OffsetToData, data.Size)
     return found
 
 
@@ -92,8 +93,10 @@ class Icon(unittest.TestCase):
         pe = load(PROGRAM)
         groups = resources(pe, RT_GROUP_ICON)
         icons = resources(pe, RT_ICON)
-        # Explorer shows the group with the lowest id.
-        group = groups[min(groups)]
+        # Qt's windows take the group named IDI_ICON1; Explorer the first
+        # group, and named groups come before numbered ones.
+        self.assertEqual(list(groups), ["IDI_ICON1"])
+        group = groups["IDI_ICON1"]
         reserved, kind, count = struct.unpack_from("<HHH", group)
         self.assertEqual((reserved, kind), (0, 1))
         sizes = []

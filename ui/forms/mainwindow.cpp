@@ -445,10 +445,13 @@ void MainWindow::createPasswordCommand() {
                                                       shown(error.path()), error,
                                                       shown(files.passwordPath))));
     } catch (const storage::StorageError& error) {
-        const bool folder = !place.folder.empty() && error.path() == place.folder;
-        showMessage(Say(messages::PasswordNotSaved(shown(error.path()), error, folder,
-                                                   shown(files.passwordPath), shown(files.flagPath),
-                                                   hadPassword)));
+        // A file in the way of the folder is named by the error's reason.
+        const bool folder =
+            !place.folder.empty() && (error.path() == place.folder ||
+                                      error.reason() == storage::StorageError::Reason::NotAFolder);
+        showMessage(Say(messages::PasswordNotSaved(shown(folder ? place.folder : error.path()),
+                                                   error, folder, shown(files.passwordPath),
+                                                   shown(files.flagPath), hadPassword)));
     }
 }
 
@@ -550,6 +553,11 @@ void MainWindow::importTextCommand(const QString& path) {
 
 void MainWindow::openPath(const QString& given) {
     const NamedFile named = FileNamedBy(given);
+    if (!named.host.isEmpty()) {
+        showMessage(Say(messages::FileOnOtherComputer(PathForDisplay(given).toStdString(),
+                                                      named.host.toStdString())));
+        return;
+    }
     if (named.path.isEmpty()) {
         showMessage(Say(messages::NotALocalFile(PathForDisplay(given).toStdString(),
                                                 named.scheme.toStdString())));

@@ -53,8 +53,8 @@ NamedFile FileNamedBy(const QString& argument) {
     const bool address = colon >= 2 && std::isalpha(static_cast<unsigned char>(bytes[0])) &&
                          bytes.compare(colon, 3, "://") == 0;
     const bool fileUrl = StartsWithNoCase(bytes, "file:/");
-    if (!address && !fileUrl) return {argument, {}};
-    if (!fileUrl) return {{}, QString::fromStdString(bytes.substr(0, colon))};
+    if (!address && !fileUrl) return {argument, {}, {}};
+    if (!fileUrl) return {{}, QString::fromStdString(bytes.substr(0, colon)), {}};
 
     // file://HOST/PATH or file:/PATH; a query or a fragment is no part of
     // the name.
@@ -68,8 +68,11 @@ NamedFile FileNamedBy(const QString& argument) {
     }
     rest = rest.substr(0, rest.find_first_of("?#"));
     const std::string path = LocalPathOfFileUrl(host, PercentDecoded(rest));
-    if (path.empty()) return {{}, QStringLiteral("file")};
-    return {QtPath(path), {}};
+    if (path.empty())
+        return {{},
+                QStringLiteral("file"),
+                QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size()))};
+    return {QtPath(path), {}, {}};
 }
 
 } // namespace tolvana::ui

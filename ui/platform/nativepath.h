@@ -40,10 +40,11 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // itself. A file URL ("file:///tmp/x.crp") names its path, with percent
 // escapes decoded into the system's bytes. Any other address, and a file URL
 // of another machine, names no file here: then `path` is empty and `scheme`
-// says what kind of address it was.
+// says what kind of address it was, and `host` names the other machine.
 struct NamedFile {
     QString path;
     QString scheme;
+    QString host;
 };
 NamedFile FileNamedBy(const QString& argument);
 

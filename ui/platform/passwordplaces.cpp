@@ -29,9 +29,11 @@ FoundPassword ReadPassword(const PasswordPlaces& places) {
         // should have one get it.
         if (!place.createsFlag && !storage::FileExists(place.files.flagPath)) continue;
         storage::PasswordState state = storage::ReadPasswordState(place.files);
-        // No flag set, or no flag file to hold one: the next place decides.
+        // No flag set, no flag file to hold one, or none of this user's: the
+        // next place decides.
         if (!std::holds_alternative<storage::NoPassword>(state) &&
-            !std::holds_alternative<storage::FlagUnavailable>(state)) {
+            !std::holds_alternative<storage::FlagUnavailable>(state) &&
+            !std::holds_alternative<storage::ForeignFlag>(state)) {
             found.state = std::move(state);
             return found;
         }

@@ -32,7 +32,7 @@ TEST_P(OpenDialogTest, ListsAndGivesBackANameThatIsNotUtf8) {
         std::string path;
         ~Removed() { std::filesystem::remove_all(path); }
     } removed{bytes};
-    for (const std::string& name : {"r\xE4k.crp", "brev.crp", "l\xE5ng.txt", "\xE4.crp.txt"})
+    for (const std::string name : {"r\xE4k.crp", "brev.crp", "l\xE5ng.txt", "\xE4.crp.txt"})
         std::ofstream(bytes + "/" + name) << "\"153\"\r\n";
 
     const FileRequest request{FileRequest::Kind::Open, QStringLiteral("ladda en krypterad fil"),

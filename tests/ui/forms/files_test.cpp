@@ -155,6 +155,24 @@ TEST_F(FileCommands, OpenTakesOnlyTheFirstFieldAndIgnoresEmptyOrMissingFiles) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// Plain cipher text under a ".crp" name (its first field is empty, more
+// follows) is no empty text: the window says so, and how to read it, and the
+// box keeps what it held.
+TEST_F(FileCommands, APlainCipherFileUnderACrpNameIsNamedSo) {
+    WriteAll(path("ren.crp"), "\n153\n156");
+    dialogs.fileAnswers = {path("ren.crp")};
+    cipher()->setText("\n153");
+    choose("open");
+    EXPECT_EQ(cipher()->text(), "\n153");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Filen %1 innehåller ingen Tolvana-text i början: dess första fält "
+                             "är tomt, men filen innehåller mer.\n\nOm filen innehåller "
+                             "krypterad text utan citattecken kan den läsas med "
+                             "\"tolvana-cipher dekryptera --ren\".")
+                  .arg(path("ren.crp")));
+}
+
 TEST_F(FileCommands, ImportRunsTheFieldsTogether) {
     WriteAll(path("words.txt"), "one, two\r\nthree\r\n");
     WriteAll(path("unix.txt"), "first\nsecond\n");
@@ -506,23 +524,19 @@ TEST_F(StartupLock, FlagWithoutUsablePasswordSaysHowToRemoveIt) {
     }
 }
 
-// A flag file that is there but cannot be read ends the program with a word:
-// the lock is never skipped in silence.
-TEST_F(StartupLock, AnUnreadableFlagFileEndsTheProgramAndSaysHowToRemoveIt) {
+// A folder where the flag file belongs is nobody's password: in the root of
+// drive C: any user may make one. The program starts without a word.
+TEST_F(StartupLock, AFolderWhereTheFlagBelongsLocksNobodyOut) {
     WriteAll(path("id"), "\"pw\"\r\n");
     ASSERT_TRUE(QDir(folder.path()).mkdir("numberone"));
-    EXPECT_EQ(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text,
-              QStringLiteral("Filen %1, som anger om programmet är skyddat med ett lösenord, kan "
-                             "inte läsas (det är en mapp). Programmet avslutas.\n\nGör filen "
-                             "läsbar igen, eller ta bort %1 för att ta bort lösenordet.")
-                  .arg(path("numberone")));
+    EXPECT_NE(StartProgram({dialogs, files, [] { return ','; }}), nullptr);
+    EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.inputs.empty());
 }
 
-// "Skapa lösenord" with a flag file that cannot be written: the earlier
-// password stays, and the message says so.
+// "Skapa lösenord" with a folder where the flag file belongs: the password
+// file stays as it was, and the message says that there is still no password
+// (a folder is no flag, so none was asked for at start).
 TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
     open();
     WriteAll(path("id"), "\"old\"\r\n");
@@ -534,9 +548,8 @@ TEST_F(StartupLock, AFailedPasswordChangeKeepsTheEarlierPasswordAndSaysSo) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               QStringLiteral("Lösenordet sparades inte: filen %1 kunde inte skrivas (det är en "
-                             "mapp).\n\nDet tidigare lösenordet gäller som förut: filerna %2 och "
-                             "%1 är oförändrade.")
-                  .arg(path("numberone"), path("id")));
+                             "mapp).\n\nProgrammet har fortfarande inget lösenord.")
+                  .arg(path("numberone")));
 }
 
 // "Skapa lösenord" with no password set and a data folder that cannot be
@@ -570,6 +583,23 @@ TEST_F(StartupLock, ADataFolderThatCannotBeMadeIsNamedWithItsReason) {
     if (code == 20) GTEST_SKIP() << "cannot drop privileges";
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(QFile::exists(share + "/Tolvana"));
+}
+
+// "Skapa lösenord" where a file stands in the way of the data folder (its
+// parent, as XDG_DATA_HOME naming a file): the file is named as a file, not
+// called missing.
+TEST_F(StartupLock, AFileInTheWayOfTheDataFolderIsNamed) {
+    WriteAll(path("share"), "x");
+    const std::string data = QFile::encodeName(path("share") + "/Tolvana").toStdString();
+    MainWindow window(Services{dialogs, PasswordPlaces({data + "/numberone", data + "/id"}, data),
+                               [] { return ','; }});
+    dialogs.inputAnswers = {QStringLiteral("nytt"), QStringLiteral("nytt")};
+    window.createPassword();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Lösenordet sparades inte: mappen %1 kunde inte skapas (%2 är en fil, "
+                             "inte en mapp).\n\nProgrammet har fortfarande inget lösenord.")
+                  .arg(path("share") + "/Tolvana", path("share")));
 }
 
 TEST_F(StartupLock, CreatedPasswordOpensTheNextStart) {

@@ -204,6 +204,15 @@ TEST_F(FromOutside, FileUrlsOpenAndOtherAddressesAreRefused) {
               QStringLiteral("Adressen https://example.com/brev.crp öppnades inte: Tolvana öppnar "
                              "bara filer på den här datorn (file:), inte adresser av typen "
                              "https:."));
+    // Another computer's file is said to be there, not called an address of
+    // the wrong kind.
+    window.reset();
+    start({QStringLiteral("file://annan-dator/tmp/brev.crp")});
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text,
+              QStringLiteral("Adressen file://annan-dator/tmp/brev.crp öppnades inte: filen "
+                             "ligger på en annan dator, annan-dator; öppna den genom en mapp som "
+                             "är monterad här eller kopiera den hit."));
 }
 
 TEST_F(FromOutside, AFileThatTheMenuCommandCannotReadChangesNothingAsThere) {

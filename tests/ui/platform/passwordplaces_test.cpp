@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,21 @@ TEST_F(PasswordPlacesTest, WhenNoPlaceTakesItTheFirstPlacesErrorIsGivenAndNothin
         EXPECT_EQ(error.path(), files(2).passwordPath);
     }
     EXPECT_EQ(asked(), "");
+}
+
+// The fixed place is a folder that every user may write (the root of drive
+// C:). A folder of the flag's name that another user made there does not lock
+// this user out: this user starts without a password, and a new one goes to
+// the own folder, leaving the other user's folder as it was. (Another user's
+// files there are the storage tests' concern.)
+TEST_F(PasswordPlacesTest, AnotherUsersFolderInTheFixedPlaceLocksNobodyOut) {
+    QDir(dir.path()).mkpath(QStringLiteral("fixed/numberone"));
+    EXPECT_TRUE(std::holds_alternative<storage::NoPassword>(ReadPassword(places).state));
+    EXPECT_FALSE(AnyPasswordSet(places));
+    StorePassword(places, "mine");
+    EXPECT_TRUE(QFileInfo(PathForDisplay(files(2).flagPath)).isDir());
+    EXPECT_FALSE(exists(files(2).passwordPath));
+    EXPECT_EQ(asked(), "mine");
 }
 
 TEST_F(PasswordPlacesTest, OnePlaceIsReadAndWrittenAsBefore) {
