@@ -79,6 +79,60 @@ void ReportTextBoxAccessibility(QAccessibleEvent& event) {
         QAccessible::updateAccessibility(&event);
 }
 
+void ReportTextBoxChange(QObject* box, const TextBuffer& buffer,
+                         const TextControl::Change& change) {
+    if (!TextBoxAccessibilityListens()) return;
+    // An event that finds no memory is dropped; the change is made.
+    try {
+        if (!change.edit) {
+            QAccessibleTextUpdateEvent event(
+                box, 0, TextBuffer::ToDisplay(change.removed, buffer.lineBreak()),
+                TextBuffer::ToDisplay(change.inserted, buffer.lineBreak()));
+            ReportTextBoxAccessibility(event);
+            return;
+        }
+        // In a CR LF box a CR and an LF that meet at the edge of the change
+        // may have joined into a line break or come apart, so what is
+        // reported takes in the characters on either side that could.
+        const QString& text = buffer.text();
+        const bool crLf = buffer.breakLength() == 2;
+        const qsizetype position = change.position;
+        const qsizetype end = position + change.inserted.size();
+        qsizetype from = position;
+        qsizetype to = end;
+        if (crLf && from > 0 && text[from - 1] == u'\r') --from;
+        if (crLf && to < text.size() && text[to] == u'\n') ++to;
+        const QString before = text.mid(from, position - from);
+        const QString after = text.mid(end, to - end);
+        QString oldShown =
+            TextBuffer::ToDisplay(before + change.removed + after, buffer.lineBreak());
+        QString newShown =
+            TextBuffer::ToDisplay(before + change.inserted + after, buffer.lineBreak());
+        // Only what differs is reported.
+        qsizetype same = 0;
+        while (same < oldShown.size() && same < newShown.size() && oldShown[same] == newShown[same])
+            ++same;
+        qsizetype sameEnd = 0;
+        while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
+               oldShown[oldShown.size() - 1 - sameEnd] == newShown[newShown.size() - 1 - sameEnd])
+            ++sameEnd;
+        oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
+        newShown = newShown.mid(same, newShown.size() - same - sameEnd);
+        const int at = static_cast<int>(buffer.shownOffset(from) + same);
+        if (oldShown.isEmpty() && !newShown.isEmpty()) {
+            QAccessibleTextInsertEvent event(box, at, newShown);
+            ReportTextBoxAccessibility(event);
+        } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
+            QAccessibleTextRemoveEvent event(box, at, oldShown);
+            ReportTextBoxAccessibility(event);
+        } else if (!oldShown.isEmpty()) {
+            QAccessibleTextUpdateEvent event(box, at, oldShown, newShown);
+            ReportTextBoxAccessibility(event);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 TextBoxEventHandler SetTextBoxEventHandler(TextBoxEventHandler handler) {
     return std::exchange(eventHandler, handler);
 }
