@@ -329,7 +329,6 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
 
 CodeTextBox::~CodeTextBox() = default;
 
-CodeTextBox::LineBreak CodeTextBox::lineBreak() const { return d->buffer.lineBreak(); }
 QString CodeTextBox::text() const { return d->buffer.text(); }
 void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 CodeTextBox::Preparer CodeTextBox::preparer() const { return d->buffer.preparer(); }
@@ -358,54 +357,8 @@ void CodeTextBox::setReadOnly(bool readOnly) {
 QString CodeTextBox::toPlainText() const {
     return TextBuffer::ToDisplay(d->buffer.text(), d->buffer.lineBreak());
 }
-qsizetype CodeTextBox::lineCount() const { return d->buffer.lineCount(); }
-qsizetype CodeTextBox::lineOf(qsizetype position) const { return d->buffer.lineOf(position); }
-qsizetype CodeTextBox::lineStart(qsizetype line) const { return d->buffer.lineStart(line); }
-qsizetype CodeTextBox::lineEnd(qsizetype line) const { return d->buffer.lineEnd(line); }
-
-qsizetype CodeTextBox::cursorPosition() const { return d->control.position(); }
-void CodeTextBox::setCursorPosition(qsizetype position) { d->control.setPosition(position); }
-qsizetype CodeTextBox::anchorPosition() const { return d->control.anchor(); }
-void CodeTextBox::setSelection(qsizetype anchor, qsizetype position) {
-    d->control.select(anchor, position);
-}
-qsizetype CodeTextBox::selectionStart() const { return d->control.selectionStart(); }
-qsizetype CodeTextBox::selectionEnd() const { return d->control.selectionEnd(); }
-QString CodeTextBox::selectedText() const { return d->control.selectedText(); }
-void CodeTextBox::selectAll() { d->control.selectAll(); }
-bool CodeTextBox::isUndoAvailable() const { return d->buffer.canUndo(); }
-bool CodeTextBox::isRedoAvailable() const { return d->buffer.canRedo(); }
-
-bool CodeTextBox::replaceText(qsizetype from, qsizetype to, const QString& text) {
-    return d->control.replace(from, to, text);
-}
-
-QString CodeTextBox::ToDisplay(const QString& text, LineBreak lineBreak) {
-    return TextBuffer::ToDisplay(text, lineBreak);
-}
-
-QString CodeTextBox::FromDisplay(const QString& shown, LineBreak lineBreak) {
-    return TextBuffer::FromDisplay(shown, lineBreak);
-}
-
-QString CodeTextBox::pasted(const QString& text) const { return d->control.withOwnBreaks(text); }
-
-QString CodeTextBox::fromShown(const QString& text) const {
-    QString own = pasted(text);
-    for (QChar& c : own) c = TextBuffer::FromPicture(c);
-    return own;
-}
-
-qsizetype CodeTextBox::shownLength() const { return d->buffer.shownLength(); }
-qsizetype CodeTextBox::shownOffset(qsizetype position) const {
-    return d->buffer.shownOffset(position);
-}
-qsizetype CodeTextBox::positionOfShown(qsizetype offset) const {
-    return d->buffer.positionOfShown(offset);
-}
-QString CodeTextBox::shownText(qsizetype from, qsizetype to) const {
-    return d->buffer.shownText(from, to);
-}
+TextControl& CodeTextBox::control() { return d->control; }
+const TextControl& CodeTextBox::control() const { return d->control; }
 
 QRectF CodeTextBox::characterRect(qsizetype position) const {
     const TextBuffer& buffer = d->buffer;
@@ -429,12 +382,6 @@ qsizetype CodeTextBox::positionAt(const QPoint& viewportPoint) const {
 void CodeTextBox::ensureVisible(qsizetype position) { d->ensureVisible(position); }
 
 bool CodeTextBox::isCaretShown() const { return hasFocus() && d->caretOn; }
-
-void CodeTextBox::copy() { d->control.copy(); }
-void CodeTextBox::cut() { d->control.cut(); }
-void CodeTextBox::paste() { d->control.paste(); }
-void CodeTextBox::undo() { d->control.undo(); }
-void CodeTextBox::redo() { d->control.redo(); }
 
 // ---------------------------------------------------------------------------
 // Painting and scrolling

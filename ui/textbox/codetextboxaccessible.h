@@ -86,6 +86,7 @@ public:
 
 private:
     CodeTextBox* box() const;
+    const TextBuffer& buffer() const;
     qsizetype positionOf(int offset) const;
     int offsetOf(qsizetype position) const;
     template <class Ask>

@@ -71,12 +71,13 @@ protected:
 
     // Both hold `shown`, the box with its own line breaks.
     void setText(const QString& shown) {
-        box->setText(CodeTextBox::FromDisplay(shown, GetParam()));
+        box->setText(TextBuffer::FromDisplay(shown, GetParam()));
         plain->setPlainText(shown);
     }
     // The selection from `anchor` to `caret`, in shown offsets.
     void place(qsizetype anchor, qsizetype caret) {
-        box->setSelection(box->positionOfShown(anchor), box->positionOfShown(caret));
+        box->control().select(box->control().buffer().positionOfShown(anchor),
+                              box->control().buffer().positionOfShown(caret));
         QTextCursor cursor(plain->document());
         cursor.setPosition(static_cast<int>(anchor));
         cursor.setPosition(static_cast<int>(caret), QTextCursor::KeepAnchor);
@@ -136,7 +137,7 @@ protected:
     // widgets draw it within a pixel of each other there, or the offset is
     // no good for a click.
     QPoint at(qsizetype shown) const {
-        const QRectF cell = box->characterRect(box->positionOfShown(shown));
+        const QRectF cell = box->characterRect(box->control().buffer().positionOfShown(shown));
         return QPoint(static_cast<int>(std::lround(cell.left() + cell.width() * 0.3)),
                       static_cast<int>(cell.center().y()));
     }
@@ -149,12 +150,13 @@ protected:
         if (!line.isValid()) return false;
         const double plainX = line.cursorToX(static_cast<int>(shown - block.position())) -
                               plain->horizontalScrollBar()->value();
-        const QRectF boxCell = box->characterRect(box->positionOfShown(shown));
+        const QRectF boxCell = box->characterRect(box->control().buffer().positionOfShown(shown));
         return std::abs(plainX - boxCell.x()) <= 0.25;
     }
 
     State boxState() const {
-        return {box->shownOffset(box->cursorPosition()), box->shownOffset(box->anchorPosition()),
+        return {box->control().buffer().shownOffset(box->control().position()),
+                box->control().buffer().shownOffset(box->control().anchor()),
                 box->verticalScrollBar()->value(), box->toPlainText()};
     }
     State plainState() const {
@@ -428,7 +430,7 @@ TEST_P(Differential, TheMiddleButtonPastesTheSelection) {
     // A double click selects a word, and that is the selection.
     doubleClickHeld(at(12));
     release(at(12));
-    EXPECT_EQ(clipboard->text(QClipboard::Selection), box->selectedText());
+    EXPECT_EQ(clipboard->text(QClipboard::Selection), box->control().selectedText());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBreaks, Differential,
