@@ -200,6 +200,10 @@ void CodeTextBoxPrivate::pageUpDown(bool down, bool keepAnchor) {
         while (control.moveLines(-1, keepAnchor, false) && caretY() > lastY) {
         }
     }
+    // The caret where it came may lie partly below the view, as the first
+    // PgDn from the top leaves it when the top margin goes: it is brought
+    // into view, as a plain text edit brings its new cursor.
+    ensureVisible(control.position());
     pageRowValid = true;
 }
 

@@ -274,6 +274,26 @@ TEST_P(Differential, PagesMoveTheViewAndKeepTheCaretsRow) {
     }
 }
 
+// The first PgDn from the top of a long text, in views of every height from
+// a line and a half to a dozen lines: the top margin goes, and where the
+// caret comes to a line that is only partly in view, the view follows it.
+// (Where the view holds less than two lines a plain text edit sometimes
+// runs to the end of the text; the box does not copy that.)
+TEST_P(Differential, TheFirstPageDownFromTheTopMovesAsAPlainTextEdit) {
+    QString lines;
+    for (int line = 1; line <= 300; ++line) lines += QStringLiteral("rad %1\n").arg(line);
+    const int lineHeight = QFontMetricsF(box->font()).lineSpacing();
+    for (int height = 20; height < 20 + 12 * lineHeight; ++height) {
+        box->resize(360, height);
+        plain->resize(360, height);
+        if (box->viewport()->height() < lineHeight * 3 / 2) continue;
+        setText(lines);
+        key(Qt::Key_PageDown);
+        if (plain->verticalScrollBar()->value() == plain->verticalScrollBar()->maximum()) continue;
+        ASSERT_TRUE(same()) << "viewport " << box->viewport()->height();
+    }
+}
+
 // The mouse: clicks, Shift clicks, double clicks that select a word and
 // drags after them that extend by words, triple clicks that select a line
 // and drags after them that extend by lines.
