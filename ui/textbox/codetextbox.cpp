@@ -200,6 +200,10 @@ void CodeTextBoxPrivate::pageUpDown(bool down, bool keepAnchor) {
         while (control.moveLines(-1, keepAnchor, false) && caretY() > lastY) {
         }
     }
+    // The caret where it came may lie partly below the view, as the first
+    // PgDn from the top leaves it when the top margin goes: it is brought
+    // into view, as a plain text edit brings its new cursor.
+    ensureVisible(control.position());
     pageRowValid = true;
 }
 
@@ -243,50 +247,16 @@ void CodeTextBoxPrivate::reportCaret() {
     }
 }
 
-void CodeTextBoxPrivate::textChanged(qsizetype position, const QString& removed,
-                                     const QString& inserted) {
-    updateScrollBars();
-    box->viewport()->update();
-    if (!TextBoxAccessibilityListens()) return;
-    // An event that finds no memory is dropped; the edit is made.
-    try {
-        // In a CR LF box a CR and an LF that meet at the edge of the change
-        // may have joined into a line break or come apart, so what is
-        // reported takes in the characters on either side that could.
-        const QString& text = buffer.text();
-        const bool crLf = buffer.breakLength() == 2;
-        const qsizetype end = position + inserted.size();
-        qsizetype from = position;
-        qsizetype to = end;
-        if (crLf && from > 0 && text[from - 1] == u'\r') --from;
-        if (crLf && to < text.size() && text[to] == u'\n') ++to;
-        const QString before = text.mid(from, position - from);
-        const QString after = text.mid(end, to - end);
-        QString oldShown = TextBuffer::ToDisplay(before + removed + after, buffer.lineBreak());
-        QString newShown = TextBuffer::ToDisplay(before + inserted + after, buffer.lineBreak());
-        // Only what differs is reported.
-        qsizetype same = 0;
-        while (same < oldShown.size() && same < newShown.size() && oldShown[same] == newShown[same])
-            ++same;
-        qsizetype sameEnd = 0;
-        while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
-               oldShown[oldShown.size() - 1 - sameEnd] == newShown[newShown.size() - 1 - sameEnd])
-            ++sameEnd;
-        oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
-        newShown = newShown.mid(same, newShown.size() - same - sameEnd);
-        const int at = static_cast<int>(buffer.shownOffset(from) + same);
-        if (oldShown.isEmpty() && !newShown.isEmpty()) {
-            QAccessibleTextInsertEvent event(box, at, newShown);
-            ReportTextBoxAccessibility(event);
-        } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
-            QAccessibleTextRemoveEvent event(box, at, oldShown);
-            ReportTextBoxAccessibility(event);
-        } else if (!oldShown.isEmpty()) {
-            QAccessibleTextUpdateEvent event(box, at, oldShown, newShown);
-            ReportTextBoxAccessibility(event);
-        }
-    } catch (const std::bad_alloc&) {
+void CodeTextBoxPrivate::textChanged(const TextControl::Change& change) {
+    if (!change.edit) {
+        // A new text starts at the top left, with the caret at its start.
+        box->verticalScrollBar()->setValue(0);
+        box->horizontalScrollBar()->setValue(0);
     }
+    updateScrollBars();
+    if (!change.edit) box->horizontalScrollBar()->setValue(0);
+    box->viewport()->update();
+    ReportTextBoxChange(box, buffer, change);
 }
 
 void CodeTextBoxPrivate::autoScroll() {
@@ -348,9 +318,9 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
     connect(&d->control, &TextControl::cursorChanged, this,
             [this](bool reveal) { d->cursorChanged(reveal); });
     connect(&d->control, &TextControl::textChanged, this,
-            [this](qsizetype position, const QString& removed, const QString& inserted) {
-                d->textChanged(position, removed, inserted);
-                emit edited();
+            [this](const TextControl::Change& change) {
+                d->textChanged(change);
+                if (change.edit) emit edited();
             });
     connect(&d->control, &TextControl::outOfMemory, this, [] { QApplication::beep(); });
     connect(&d->control, &TextControl::dragRequested, this, [this] { d->dragSelection(); });
@@ -363,49 +333,13 @@ CodeTextBox::CodeTextBox(LineBreak lineBreak, QWidget* parent)
 
 CodeTextBox::~CodeTextBox() = default;
 
-CodeTextBox::LineBreak CodeTextBox::lineBreak() const { return d->buffer.lineBreak(); }
 QString CodeTextBox::text() const { return d->buffer.text(); }
 void CodeTextBox::setText(const QString& text) { setContent(preparer()(text)); }
 CodeTextBox::Preparer CodeTextBox::preparer() const { return d->buffer.preparer(); }
 
-void CodeTextBox::setContent(Content content) { d->setContent(std::move(content), false); }
+void CodeTextBox::setContent(Content content) { d->control.setContent(std::move(content)); }
 
-void CodeTextBox::replaceContent(Content content) {
-    if (content.text == d->buffer.text()) return;
-    d->setContent(std::move(content), true);
-}
-
-void CodeTextBoxPrivate::setContent(TextBuffer::Content content, bool undoable) {
-    CodeTextBox* const self = box;
-    // Accessibility tools hear of a new text as one change of the whole.
-    QString oldShown;
-    bool report = TextBoxAccessibilityListens();
-    if (report) {
-        try {
-            oldShown = self->toPlainText();
-        } catch (const std::bad_alloc&) {
-            report = false;
-        }
-    }
-    if (undoable)
-        buffer.replaceContent(std::move(content));
-    else
-        buffer.setContent(std::move(content));
-    self->verticalScrollBar()->setValue(0);
-    self->horizontalScrollBar()->setValue(0);
-    updateScrollBars();
-    // A new text starts at the left edge, with the caret at its start.
-    self->horizontalScrollBar()->setValue(0);
-    self->viewport()->update();
-    if (report) {
-        try {
-            QAccessibleTextUpdateEvent event(self, 0, oldShown, self->toPlainText());
-            ReportTextBoxAccessibility(event);
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    control.reset();
-}
+void CodeTextBox::replaceContent(Content content) { d->control.replaceContent(std::move(content)); }
 
 bool CodeTextBox::isReadOnly() const { return d->control.isReadOnly(); }
 
@@ -427,54 +361,8 @@ void CodeTextBox::setReadOnly(bool readOnly) {
 QString CodeTextBox::toPlainText() const {
     return TextBuffer::ToDisplay(d->buffer.text(), d->buffer.lineBreak());
 }
-qsizetype CodeTextBox::lineCount() const { return d->buffer.lineCount(); }
-qsizetype CodeTextBox::lineOf(qsizetype position) const { return d->buffer.lineOf(position); }
-qsizetype CodeTextBox::lineStart(qsizetype line) const { return d->buffer.lineStart(line); }
-qsizetype CodeTextBox::lineEnd(qsizetype line) const { return d->buffer.lineEnd(line); }
-
-qsizetype CodeTextBox::cursorPosition() const { return d->control.position(); }
-void CodeTextBox::setCursorPosition(qsizetype position) { d->control.setPosition(position); }
-qsizetype CodeTextBox::anchorPosition() const { return d->control.anchor(); }
-void CodeTextBox::setSelection(qsizetype anchor, qsizetype position) {
-    d->control.select(anchor, position);
-}
-qsizetype CodeTextBox::selectionStart() const { return d->control.selectionStart(); }
-qsizetype CodeTextBox::selectionEnd() const { return d->control.selectionEnd(); }
-QString CodeTextBox::selectedText() const { return d->control.selectedText(); }
-void CodeTextBox::selectAll() { d->control.selectAll(); }
-bool CodeTextBox::isUndoAvailable() const { return d->buffer.canUndo(); }
-bool CodeTextBox::isRedoAvailable() const { return d->buffer.canRedo(); }
-
-bool CodeTextBox::replaceText(qsizetype from, qsizetype to, const QString& text) {
-    return d->control.replace(from, to, text);
-}
-
-QString CodeTextBox::ToDisplay(const QString& text, LineBreak lineBreak) {
-    return TextBuffer::ToDisplay(text, lineBreak);
-}
-
-QString CodeTextBox::FromDisplay(const QString& shown, LineBreak lineBreak) {
-    return TextBuffer::FromDisplay(shown, lineBreak);
-}
-
-QString CodeTextBox::pasted(const QString& text) const { return d->control.withOwnBreaks(text); }
-
-QString CodeTextBox::fromShown(const QString& text) const {
-    QString own = pasted(text);
-    for (QChar& c : own) c = TextBuffer::FromPicture(c);
-    return own;
-}
-
-qsizetype CodeTextBox::shownLength() const { return d->buffer.shownLength(); }
-qsizetype CodeTextBox::shownOffset(qsizetype position) const {
-    return d->buffer.shownOffset(position);
-}
-qsizetype CodeTextBox::positionOfShown(qsizetype offset) const {
-    return d->buffer.positionOfShown(offset);
-}
-QString CodeTextBox::shownText(qsizetype from, qsizetype to) const {
-    return d->buffer.shownText(from, to);
-}
+TextControl& CodeTextBox::control() { return d->control; }
+const TextControl& CodeTextBox::control() const { return d->control; }
 
 QRectF CodeTextBox::characterRect(qsizetype position) const {
     const TextBuffer& buffer = d->buffer;
@@ -498,12 +386,6 @@ qsizetype CodeTextBox::positionAt(const QPoint& viewportPoint) const {
 void CodeTextBox::ensureVisible(qsizetype position) { d->ensureVisible(position); }
 
 bool CodeTextBox::isCaretShown() const { return hasFocus() && d->caretOn; }
-
-void CodeTextBox::copy() { d->control.copy(); }
-void CodeTextBox::cut() { d->control.cut(); }
-void CodeTextBox::paste() { d->control.paste(); }
-void CodeTextBox::undo() { d->control.undo(); }
-void CodeTextBox::redo() { d->control.redo(); }
 
 // ---------------------------------------------------------------------------
 // Painting and scrolling
@@ -603,7 +485,7 @@ bool CodeTextBox::event(QEvent* event) {
         }
     } else if (event->type() == QEvent::FontChange) {
         try {
-            d->buffer.setWidths(std::make_shared<const CharacterWidths>(font()));
+            d->control.setWidths(std::make_shared<const CharacterWidths>(font()));
         } catch (const std::bad_alloc&) {
             QApplication::beep();
         }

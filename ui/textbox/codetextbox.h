@@ -14,6 +14,7 @@
 // unchanged, and what is typed or pasted is kept as typed. Lines do not wrap.
 
 #include "ui/textbox/textbuffer.h"
+#include "ui/textbox/textcontrol.h"
 
 #include <QAbstractScrollArea>
 #include <QString>
@@ -38,7 +39,6 @@ public:
     explicit CodeTextBox(LineBreak lineBreak, QWidget* parent = nullptr);
     ~CodeTextBox() override;
 
-    LineBreak lineBreak() const;
     QString text() const;
     void setText(const QString& text);
     // Makes a Content for this box, also on another thread; setting it
@@ -58,49 +58,13 @@ public:
     // The text as the box shows it: line breaks as "\n", every other control
     // character as its Unicode picture (U+2400 onward).
     QString toPlainText() const;
-    qsizetype lineCount() const;
-    // The line that holds a position, and where a line begins and ends.
-    qsizetype lineOf(qsizetype position) const;
-    qsizetype lineStart(qsizetype line) const;
-    qsizetype lineEnd(qsizetype line) const;
 
-    qsizetype cursorPosition() const;
-    void setCursorPosition(qsizetype position);
-    // The other end of the selection; the same as the caret when nothing is
-    // selected.
-    qsizetype anchorPosition() const;
-    void setSelection(qsizetype anchor, qsizetype position);
-    qsizetype selectionStart() const;
-    qsizetype selectionEnd() const;
-    QString selectedText() const;
-    void selectAll();
-    bool isUndoAvailable() const;
-    bool isRedoAvailable() const;
-
-    // Replaces a stretch of the text as the user would, with undo; false
-    // when the box is read-only or memory ran out, and then nothing changed.
-    bool replaceText(qsizetype from, qsizetype to, const QString& text);
-
-    // How a text is shown in plain characters, and how such a showing reads
-    // back; kept for messages and for the tests of what is shown.
-    static QString ToDisplay(const QString& text, LineBreak lineBreak);
-    static QString FromDisplay(const QString& shown, LineBreak lineBreak);
-    // Pasted or dropped text: any line-break convention (CR LF, CR, LF,
-    // U+2028, U+2029) becomes a line break of the box; all else is kept.
-    QString pasted(const QString& text) const;
-    // Text a tool gives in the box's showing: as pasted, and each control
-    // picture becomes the control character it stands for.
-    QString fromShown(const QString& text) const;
-
-    // Positions as the box shows them: in a CR LF box each line break is one
-    // shown "\n", everywhere else a shown character is a character of the
-    // text. Accessibility tools count in these; each takes only a look-up in
-    // the line index.
-    qsizetype shownLength() const;
-    qsizetype shownOffset(qsizetype position) const;
-    qsizetype positionOfShown(qsizetype offset) const;
-    // The shown text from one text position to another.
-    QString shownText(qsizetype from, qsizetype to) const;
+    // The control that keys, the mouse and the program change the text
+    // through: the caret, the selection, edits, undo and the clipboard, and
+    // through buffer() the text's lines and shown positions. What is done
+    // through it the box shows.
+    TextControl& control();
+    const TextControl& control() const;
 
     // Where the character at a position is drawn, in the viewport's terms,
     // and the position nearest to a point of the viewport.
@@ -116,16 +80,10 @@ public:
     QMenu* createStandardContextMenu();
 
 signals:
-    // The text changed by an edit: the user's, an undo or redo, or
-    // replaceText(); not by setText() or setContent().
+    // The text changed by an edit: the user's, an undo or redo, or the
+    // control's replace(); not by setText(), setContent() or
+    // replaceContent().
     void edited();
-
-public slots:
-    void copy();
-    void cut();
-    void paste();
-    void undo();
-    void redo();
 
 protected:
     bool event(QEvent* event) override;

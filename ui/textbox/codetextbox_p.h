@@ -41,13 +41,10 @@ struct CodeTextBoxPrivate {
     // the screen.
     void pageUpDown(bool down, bool keepAnchor);
 
-    // Sets a new text, as one step of the history where `undoable`.
-    void setContent(TextBuffer::Content content, bool undoable);
-
     // After every change of the caret or the selection.
     void cursorChanged(bool reveal);
-    // After every edit: tells accessibility tools what the screen now shows.
-    void textChanged(qsizetype position, const QString& removed, const QString& inserted);
+    // After every change of the text, an edit or a new text.
+    void textChanged(const TextControl::Change& change);
     // Tells accessibility tools of a moved caret and a changed selection.
     void reportCaret();
     void restartBlinking();

@@ -79,6 +79,60 @@ void ReportTextBoxAccessibility(QAccessibleEvent& event) {
         QAccessible::updateAccessibility(&event);
 }
 
+void ReportTextBoxChange(QObject* box, const TextBuffer& buffer,
+                         const TextControl::Change& change) {
+    if (!TextBoxAccessibilityListens()) return;
+    // An event that finds no memory is dropped; the change is made.
+    try {
+        if (!change.edit) {
+            QAccessibleTextUpdateEvent event(
+                box, 0, TextBuffer::ToDisplay(change.removed, buffer.lineBreak()),
+                TextBuffer::ToDisplay(change.inserted, buffer.lineBreak()));
+            ReportTextBoxAccessibility(event);
+            return;
+        }
+        // In a CR LF box a CR and an LF that meet at the edge of the change
+        // may have joined into a line break or come apart, so what is
+        // reported takes in the characters on either side that could.
+        const QString& text = buffer.text();
+        const bool crLf = buffer.breakLength() == 2;
+        const qsizetype position = change.position;
+        const qsizetype end = position + change.inserted.size();
+        qsizetype from = position;
+        qsizetype to = end;
+        if (crLf && from > 0 && text[from - 1] == u'\r') --from;
+        if (crLf && to < text.size() && text[to] == u'\n') ++to;
+        const QString before = text.mid(from, position - from);
+        const QString after = text.mid(end, to - end);
+        QString oldShown =
+            TextBuffer::ToDisplay(before + change.removed + after, buffer.lineBreak());
+        QString newShown =
+            TextBuffer::ToDisplay(before + change.inserted + after, buffer.lineBreak());
+        // Only what differs is reported.
+        qsizetype same = 0;
+        while (same < oldShown.size() && same < newShown.size() && oldShown[same] == newShown[same])
+            ++same;
+        qsizetype sameEnd = 0;
+        while (sameEnd < oldShown.size() - same && sameEnd < newShown.size() - same &&
+               oldShown[oldShown.size() - 1 - sameEnd] == newShown[newShown.size() - 1 - sameEnd])
+            ++sameEnd;
+        oldShown = oldShown.mid(same, oldShown.size() - same - sameEnd);
+        newShown = newShown.mid(same, newShown.size() - same - sameEnd);
+        const int at = static_cast<int>(buffer.shownOffset(from) + same);
+        if (oldShown.isEmpty() && !newShown.isEmpty()) {
+            QAccessibleTextInsertEvent event(box, at, newShown);
+            ReportTextBoxAccessibility(event);
+        } else if (newShown.isEmpty() && !oldShown.isEmpty()) {
+            QAccessibleTextRemoveEvent event(box, at, oldShown);
+            ReportTextBoxAccessibility(event);
+        } else if (!oldShown.isEmpty()) {
+            QAccessibleTextUpdateEvent event(box, at, oldShown, newShown);
+            ReportTextBoxAccessibility(event);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 TextBoxEventHandler SetTextBoxEventHandler(TextBoxEventHandler handler) {
     return std::exchange(eventHandler, handler);
 }
@@ -88,12 +142,14 @@ CodeTextBoxAccessible::CodeTextBoxAccessible(CodeTextBox* box)
 
 CodeTextBox* CodeTextBoxAccessible::box() const { return static_cast<CodeTextBox*>(widget()); }
 
+const TextBuffer& CodeTextBoxAccessible::buffer() const { return box()->control().buffer(); }
+
 qsizetype CodeTextBoxAccessible::positionOf(int offset) const {
-    return box()->positionOfShown(offset);
+    return buffer().positionOfShown(offset);
 }
 
 int CodeTextBoxAccessible::offsetOf(qsizetype position) const {
-    return static_cast<int>(box()->shownOffset(position));
+    return static_cast<int>(buffer().shownOffset(position));
 }
 
 QAccessible::State CodeTextBoxAccessible::state() const {
@@ -120,21 +176,21 @@ QString CodeTextBoxAccessible::text(QAccessible::Text t) const {
 // ---------------------------------------------------------------------------
 // Caret and selection
 
-int CodeTextBoxAccessible::cursorPosition() const { return offsetOf(box()->cursorPosition()); }
+int CodeTextBoxAccessible::cursorPosition() const { return offsetOf(box()->control().position()); }
 
 void CodeTextBoxAccessible::setCursorPosition(int position) {
-    box()->setCursorPosition(positionOf(position));
+    box()->control().setPosition(positionOf(position));
 }
 
 int CodeTextBoxAccessible::selectionCount() const {
-    return box()->selectionStart() != box()->selectionEnd() ? 1 : 0;
+    return box()->control().selectionStart() != box()->control().selectionEnd() ? 1 : 0;
 }
 
 void CodeTextBoxAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || selectionCount() == 0) return;
-    *startOffset = offsetOf(box()->selectionStart());
-    *endOffset = offsetOf(box()->selectionEnd());
+    *startOffset = offsetOf(box()->control().selectionStart());
+    *endOffset = offsetOf(box()->control().selectionEnd());
 }
 
 // The box has one selection, so adding one replaces it.
@@ -143,23 +199,25 @@ void CodeTextBoxAccessible::addSelection(int startOffset, int endOffset) {
 }
 
 void CodeTextBoxAccessible::removeSelection(int selectionIndex) {
-    if (selectionIndex == 0) box()->setCursorPosition(box()->cursorPosition());
+    if (selectionIndex == 0) box()->control().setPosition(box()->control().position());
 }
 
 void CodeTextBoxAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex != 0) return;
-    box()->setSelection(positionOf(startOffset), positionOf(endOffset));
+    box()->control().select(positionOf(startOffset), positionOf(endOffset));
 }
 
 // ---------------------------------------------------------------------------
 // Text
 
-int CodeTextBoxAccessible::characterCount() const { return static_cast<int>(box()->shownLength()); }
+int CodeTextBoxAccessible::characterCount() const {
+    return static_cast<int>(buffer().shownLength());
+}
 
 QString CodeTextBoxAccessible::text(int startOffset, int endOffset) const {
     if (endOffset < 0) endOffset = characterCount();
     if (startOffset >= endOffset) return {};
-    return box()->shownText(positionOf(startOffset), positionOf(endOffset));
+    return buffer().shownText(positionOf(startOffset), positionOf(endOffset));
 }
 
 template <class Ask>
@@ -172,12 +230,12 @@ QString CodeTextBoxAccessible::aroundOffset(int offset, int* startOffset, int* e
     if (offset < 0 || offset > count) return {};
     // The line of the offset with the line before and after it: enough to
     // find the character, word, sentence or line at, before or after it.
-    const CodeTextBox* b = box();
-    const qsizetype line = b->lineOf(positionOf(offset));
-    const qsizetype from = b->lineStart(std::max<qsizetype>(0, line - 1));
-    const qsizetype to = line + 2 < b->lineCount() ? b->lineStart(line + 2) : b->text().size();
+    const TextBuffer& b = buffer();
+    const qsizetype line = b.lineOf(positionOf(offset));
+    const qsizetype from = b.lineStart(std::max<qsizetype>(0, line - 1));
+    const qsizetype to = line + 2 < b.lineCount() ? b.lineStart(line + 2) : b.size();
     const int shift = offsetOf(from);
-    const Window window(b->shownText(from, to));
+    const Window window(b.shownText(from, to));
     QString found = ask(window, offset - shift, startOffset, endOffset);
     if (*startOffset >= 0) *startOffset += shift;
     if (*endOffset >= 0) *endOffset += shift;
@@ -272,7 +330,7 @@ void CodeTextBoxAccessible::replaceText(int startOffset, int endOffset, const QS
     const qsizetype from = positionOf(std::min(startOffset, endOffset));
     const qsizetype to = positionOf(std::max(startOffset, endOffset));
     try {
-        b->replaceText(from, to, b->fromShown(text));
+        b->control().replace(from, to, b->control().fromShown(text));
     } catch (const std::bad_alloc&) {
         // The text stays as it was; there is no room for more.
         QApplication::beep();

@@ -14,6 +14,8 @@
 // control character. A read-only box takes no edit. The interface uses the
 // box's public face alone.
 
+#include "ui/textbox/textcontrol.h"
+
 #include <QAccessibleWidget>
 
 namespace tolvana::ui {
@@ -35,6 +37,10 @@ void ForgetPlainAccessibility(CodeTextBox* box);
 bool TextBoxAccessibilityListens();
 // Gives a box's event to the handler if one is set, else to Qt.
 void ReportTextBoxAccessibility(QAccessibleEvent& event);
+// Tells accessibility tools of a change of a box's text, as the box now
+// shows it: an edit as what differs on screen, a new text as a change of
+// the whole. `buffer` holds the text after the change.
+void ReportTextBoxChange(QObject* box, const TextBuffer& buffer, const TextControl::Change& change);
 // Sets the handler that hears the boxes' events in place of Qt, and returns
 // the one before. Tests use it: where no platform accessibility runs (as on
 // the offscreen platform), Qt drops every event, also before its own update
@@ -80,6 +86,7 @@ public:
 
 private:
     CodeTextBox* box() const;
+    const TextBuffer& buffer() const;
     qsizetype positionOf(int offset) const;
     int offsetOf(qsizetype position) const;
     template <class Ask>

@@ -124,12 +124,35 @@ void TextControl::selectAll() {
     moveTo(0, buffer_.size(), false);
 }
 
-void TextControl::reset() {
+// ---------------------------------------------------------------------------
+// The program's changes
+
+void TextControl::setContent(TextBuffer::Content content) { newText(std::move(content), false); }
+
+bool TextControl::replaceContent(TextBuffer::Content content) {
+    if (content.text == buffer_.text()) return false;
+    newText(std::move(content), true);
+    return true;
+}
+
+void TextControl::newText(TextBuffer::Content content, bool undoable) {
+    // The old text is shared, not copied, for those who hear of the change.
+    Change change{0, buffer_.text(), {}, false};
+    if (undoable)
+        buffer_.replaceContent(std::move(content));
+    else
+        buffer_.setContent(std::move(content));
+    change.inserted = buffer_.text();
     caret_ = anchor_ = 0;
     wantedX_ = -1;
     doubleClickWord_ = tripleClickLine_ = {};
     mousePressed_ = false;
+    emit textChanged(change);
     emit cursorChanged(false);
+}
+
+void TextControl::setWidths(std::shared_ptr<const CharacterWidths> widths) {
+    buffer_.setWidths(std::move(widths));
 }
 
 // ---------------------------------------------------------------------------
@@ -266,6 +289,12 @@ QString TextControl::withOwnBreaks(const QString& text) const {
     return lines;
 }
 
+QString TextControl::fromShown(const QString& text) const {
+    QString own = withOwnBreaks(text);
+    for (QChar& c : own) c = TextBuffer::FromPicture(c);
+    return own;
+}
+
 template <class Edit> bool TextControl::edit(Edit change) {
     if (readOnly_) return false;
     try {
@@ -284,7 +313,7 @@ void TextControl::edited(const TextBuffer::Edit& edit, qsizetype caret, qsizetyp
     anchor_ = buffer_.outsideBreak(std::clamp<qsizetype>(anchor, 0, size));
     wantedX_ = -1;
     doubleClickWord_ = tripleClickLine_ = {};
-    emit textChanged(edit.position, edit.removed, edit.inserted);
+    emit textChanged({edit.position, edit.removed, edit.inserted, true});
     emit cursorChanged(true);
 }
 

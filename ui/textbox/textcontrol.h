@@ -43,6 +43,18 @@ public:
         Qt::KeyboardModifiers modifiers;
     };
 
+    // A change of the text: at `position`, `removed` went and `inserted`
+    // came.
+    struct Change {
+        qsizetype position = 0;
+        QString removed;
+        QString inserted;
+        // An edit: the user's, an undo or redo, or replace(). False for a
+        // whole new text the program set with setContent() or
+        // replaceContent().
+        bool edit = true;
+    };
+
     explicit TextControl(TextBuffer& buffer, QObject* parent = nullptr);
 
     const TextBuffer& buffer() const { return buffer_; }
@@ -59,8 +71,16 @@ public:
     void setPosition(qsizetype position, bool keepAnchor = false);
     void select(qsizetype anchor, qsizetype position);
     void selectAll();
-    // A new text was set into the buffer: the caret goes to its start.
-    void reset();
+
+    // The program's own changes, which read-only does not hold back; the
+    // caret goes to the start of the new text. A new text clears the
+    // history; a replaced one is one step that undo takes back, and a text
+    // equal to the one held changes nothing (false). Both throw
+    // std::bad_alloc, and then nothing changed.
+    void setContent(TextBuffer::Content content);
+    bool replaceContent(TextBuffer::Content content);
+    // Measures the text again in other widths (a new font).
+    void setWidths(std::shared_ptr<const CharacterWidths> widths);
 
     // While read-only nothing but the program changes the text: no key,
     // mouse button, input method, paste or accessibility tool.
@@ -74,6 +94,9 @@ public:
     // Any line-break convention (CR LF, CR, LF, U+2028, U+2029) made into a
     // line break of the buffer; all else kept as it is.
     QString withOwnBreaks(const QString& text) const;
+    // Text a tool gives as the text is shown: as pasted, and each control
+    // picture becomes the control character it stands for.
+    QString fromShown(const QString& text) const;
 
     bool canPaste() const;
 
@@ -123,8 +146,8 @@ signals:
     // The caret or the selection changed; `reveal` asks the view to scroll
     // the caret into sight.
     void cursorChanged(bool reveal);
-    // The text changed at `position`: `removed` went and `inserted` came.
-    void textChanged(qsizetype position, const QString& removed, const QString& inserted);
+    // The text changed; every change of the buffer is told here.
+    void textChanged(const TextControl::Change& change);
     // Memory ran out during an edit; nothing changed.
     void outOfMemory();
     // The selection is being dragged: the view carries it off.
@@ -134,6 +157,8 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // Sets a new text, as one step of the history where `undoable`.
+    void newText(TextBuffer::Content content, bool undoable);
     // Moves the caret and tells of it.
     void moveTo(qsizetype anchor, qsizetype caret, bool reveal);
     // Runs an edit the user asked for; false when read-only or out of memory.

@@ -313,7 +313,7 @@ TEST_F(MainWindowTest, PastedLineBreaksBecomeTheBoxsOwn) {
     EXPECT_EQ(cipher()->text(), QStringLiteral("a\nb\nc\nd") + QChar(1));
 
     // Copying gives the box's own text back.
-    clear()->selectAll();
+    clear()->control().selectAll();
     QTest::keyClick(clear(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\r\nb\r\nc\r\nd") + QChar(1));
 }
