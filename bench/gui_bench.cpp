@@ -78,8 +78,8 @@ public:
 
 constexpr int kRuns = 5;
 
-std::string RandomCodes(qsizetype characters, unsigned seed = 12345) {
-    std::mt19937 random(seed);
+std::string RandomCodes(qsizetype characters, unsigned variant = 12345) {
+    std::mt19937 random(variant);
     std::string codes(static_cast<std::size_t>(characters), '\0');
     for (char& c : codes) c = static_cast<char>(random());
     return codes;
@@ -128,10 +128,10 @@ int RunOne(const QString& operation, qsizetype characters) {
     } else if (operation == QLatin1String("kryptera-anew")) {
         // Each run encrypts another text, so that the cipher box replaces a
         // cipher text of its own size and keeps it for undo.
-        auto seed = std::make_shared<unsigned>(1);
-        prepare = [&window, characters, seed] {
+        auto variant = std::make_shared<unsigned>(1);
+        prepare = [&window, characters, variant] {
             window.clearTextBox()->setText(
-                tolvana::ui::FromCodes(RandomCodes(characters, ++*seed)));
+                tolvana::ui::FromCodes(RandomCodes(characters, ++*variant)));
         };
         window.clearTextBox()->setText(tolvana::ui::FromCodes(RandomCodes(characters, 1)));
         window.encrypt();

@@ -7,7 +7,8 @@
 
 #include <QApplication>
 #include <QSettings>
-#include <QTemporaryDir>
+#include <QCoreApplication>
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,16 @@ int main(int argc, char** argv) {
     args.push_back(nullptr);
     QApplication app(count, args.data());
     tolvana::ui::UseDesignFont();
-    const QTemporaryDir settings;
+    // A folder named by the process, not a QTemporaryDir: its random name
+    // crashes the static Qt of the Windows build under Wine at this point.
+    QDir settings(QDir::temp().filePath(
+        QStringLiteral("tolvana-test-settings-%1").arg(QCoreApplication::applicationPid())));
+    settings.removeRecursively();
+    settings.mkpath(QStringLiteral("."));
     for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    settings.removeRecursively();
+    return result;
 }
