@@ -11,6 +11,7 @@
 #include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
@@ -20,6 +21,15 @@
 #include <memory>
 
 namespace tolvana::testing {
+
+// Whether the design font (Liberation Sans, or Arial with its widths) is
+// there: only then does the window keep the drawn geometry to the pixel. Qt's
+// offscreen platform in the Windows build under Wine has no fonts of the
+// system, and its stand-in's wider letters make the window grow instead.
+inline bool DesignFontPresent() {
+    const QString family = QFontInfo(QApplication::font()).family();
+    return family == u"Liberation Sans" || family == u"Arial";
+}
 
 class MainWindowFixture : public ::testing::Test {
 protected:
