@@ -37,7 +37,7 @@ has() { [[ " ${parts[*]} " == *" $1 "* ]]; }
 
 log() { printf '[check-reproducible %s] %s\n' "$(date -u +%H:%M:%S)" "$*"; }
 
-bash scripts/install-deps.sh diffoscope-minimal git
+bash scripts/install-deps.sh git
 commit=$(git rev-parse HEAD)
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     log "note: changes not committed are not part of the check"
@@ -103,7 +103,9 @@ for file in "$one"/*; do
     else
         log "DIFFERS: $name"
         differ=1
-        # diffoscope names what differs, down into archives and programs.
+        # diffoscope names what differs, down into archives and programs;
+        # it is installed only when it has something to show.
+        bash scripts/install-deps.sh diffoscope-minimal >&2
         diffoscope --text "$work/$name.diffoscope.txt" "$file" "$two/$name" >/dev/null 2>&1 || true
         head -n 60 "$work/$name.diffoscope.txt" >&2 || true
         log "the whole comparison: $work/$name.diffoscope.txt"
