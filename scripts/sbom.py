@@ -85,7 +85,7 @@ class Document:
         self.ids = set()
 
     def package(self, ident, name, version, licence, *, location="NOASSERTION", supplier=None,
-                file=None, purpose=None, comment=None):
+                file=None, purpose=None, comment=None, concluded=None):
         spdx_id = "SPDXRef-" + "".join(c if c.isalnum() or c in ".-" else "-" for c in ident)
         if spdx_id in self.ids:
             return spdx_id
@@ -96,7 +96,7 @@ class Document:
             "versionInfo": version,
             "downloadLocation": location,
             "filesAnalyzed": False,
-            "licenseConcluded": licence,
+            "licenseConcluded": concluded or licence,
             "licenseDeclared": licence,
             "copyrightText": "NOASSERTION",
         }
@@ -129,7 +129,7 @@ def main(argv):
                          comment=f"The sources of the commit {commit}.")
     qt = doc.package("qt6-base-windows", "Qt Base (static, for Windows)", qt_version, QT_LICENCE,
                      location="https://download.qt.io/archive/qt/", supplier="Organization: The Qt Company",
-                     purpose="LIBRARY",
+                     purpose="LIBRARY", concluded="LGPL-3.0-only",
                      comment="Built from Debian's qt6-base source package " +
                              deb_version("qt6-base-dev") + "; used under the LGPL-3.0. The relink "
                              "kit of this release relinks the programs with another Qt.")
