@@ -123,6 +123,11 @@ build_app() {
         -DTOLVANA_GTEST_SOURCE=/usr/src/googletest \
         -DTOLVANA_SIGN="$([ -n "${TOLVANA_SIGN:-}" ] && echo ON || echo OFF)" \
         -DTOLVANA_WEB_PAGE="${TOLVANA_WEB_PAGE:-$ROOT/build-web/tolvana.html}" >/dev/null
+    # A signing build signs afresh: the key may not be the one that signed
+    # before, which the build cannot see.
+    if [ -n "${TOLVANA_SIGN:-}" ]; then
+        rm -rf "$BUILD/installer/signed" "$BUILD"/installer/tolvana-*-setup.exe
+    fi
     # Test discovery runs each test program under Wine: make the build's Wine
     # prefix and start a lasting wineserver first, or the first runs time out.
     "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
