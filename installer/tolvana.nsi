@@ -32,6 +32,8 @@ RequestExecutionLevel user
 ManifestDPIAware true
 ManifestSupportedOS Win10
 SetCompressor /SOLID lzma
+; No file times in the installer: the same programs make the same installer.
+SetDateSave off
 
 !include "${CONFIG}"
 !include "MUI2.nsh"
@@ -59,6 +61,13 @@ InstallDir "$LOCALAPPDATA\Programs\Tolvana"
 ; An earlier install is replaced where it is.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Tolvana ${VERSION}"
+
+; A signing build (installer/CMakeLists.txt) signs the uninstaller before it
+; goes into the installer, and then the installer.
+!ifdef SIGN
+!uninstfinalize `${SIGN} "%1"` = 0
+!finalize `${SIGN} "%1"` = 0
+!endif
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

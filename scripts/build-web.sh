@@ -11,6 +11,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${TOLVANA_WEB_BUILD:-$ROOT/build-web}
+# The commit's time stands for "now" in everything the build writes (GCC,
+# rcc, CPack, makensis), so that the same commit builds into the same bytes.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/null); then
+    export SOURCE_DATE_EPOCH=$epoch
+fi
 
 bash scripts/install-deps.sh emscripten python3
 

@@ -12,8 +12,12 @@
 #   bash scripts/build-windows.sh installer  Qt if needed, the programs and the
 #                                            installer, no tests
 #   bash scripts/build-windows.sh qt         only the Qt step
+#   bash scripts/build-windows.sh cipher     only tolvana-cipher.exe, which
+#                                            needs no Qt
 #
 # TOLVANA_QT_CACHE sets another cache folder; TOLVANA_WIN_BUILD another build folder.
+# TOLVANA_SIGN=1 signs the programs, the uninstaller and the installer
+# (scripts/sign-windows.sh, scripts/release.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -23,6 +27,11 @@ QT_VERSION=6.4.2
 TOOLCHAIN=$ROOT/cmake/mingw-w64-x86_64.cmake
 CACHE=${TOLVANA_QT_CACHE:-/var/cache/tolvana}
 BUILD=${TOLVANA_WIN_BUILD:-$ROOT/build-windows}
+# The commit's time stands for "now" in everything the build writes (GCC,
+# rcc, CPack, makensis), so that the same commit builds into the same bytes.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/null); then
+    export SOURCE_DATE_EPOCH=$epoch
+fi
 
 QT_CONFIGURE=(
     -xplatform win32-g++ -qt-host-path /usr
@@ -90,6 +99,8 @@ build_qt() {
     log "building Qt (about 30 minutes on 2 cores)"
     nice -n 15 cmake --build "$work/build" --parallel 2
     cmake --install "$work/build" >/dev/null
+    # What the Qt was built from, for the relink kit.
+    (cd "$work" && sha256sum -- *.dsc *.tar.*) >"$QT_PREFIX/tolvana-qt-source.txt"
     touch "$QT_PREFIX/.complete"
     rm -rf "$work"
     log "static Qt installed in $QT_PREFIX"
@@ -110,7 +121,13 @@ build_app() {
         -DTOLVANA_BUILD_BENCHMARKS=OFF \
         -DTOLVANA_BUILD_FUZZERS=OFF \
         -DTOLVANA_GTEST_SOURCE=/usr/src/googletest \
+        -DTOLVANA_SIGN="$([ -n "${TOLVANA_SIGN:-}" ] && echo ON || echo OFF)" \
         -DTOLVANA_WEB_PAGE="${TOLVANA_WEB_PAGE:-$ROOT/build-web/tolvana.html}" >/dev/null
+    # A signing build signs afresh: the key may not be the one that signed
+    # before, which the build cannot see.
+    if [ -n "${TOLVANA_SIGN:-}" ]; then
+        rm -rf "$BUILD/installer/signed" "$BUILD"/installer/tolvana-*-setup.exe
+    fi
     # Test discovery runs each test program under Wine: make the build's Wine
     # prefix and start a lasting wineserver first, or the first runs time out.
     "$BUILD/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
@@ -123,8 +140,48 @@ build_app() {
     WINEPREFIX="$BUILD/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
     check_imports "$BUILD/app/tolvana.exe"
     check_imports "$BUILD/tools/tolvana-cipher.exe"
+    make_relink_kit
     log "done: $BUILD/app/tolvana.exe, $BUILD/tools/tolvana-cipher.exe and" \
         "$(ls "$BUILD"/installer/tolvana-*-setup.exe)"
+}
+
+# Which Qt the programs carry: its version, the source package it was built
+# from with the SHA-256 of its files, its configure options and the compiler.
+qt_info() {
+    echo "Qt version: $QT_VERSION"
+    echo
+    echo "Built from Debian 12's source package qt6-base (apt-get source qt6-base);"
+    echo "the SHA-256 of its files:"
+    if [ -f "$QT_PREFIX/tolvana-qt-source.txt" ]; then
+        sed 's/^/  /' "$QT_PREFIX/tolvana-qt-source.txt"
+    else
+        # A Qt built before its sources were recorded: the archive's hashes
+        # of the same package.
+        apt-get source --print-uris -qq "qt6-base=$(dpkg-query -W -f '${Version}' qt6-base-dev)" |
+            awk '{ sub(/^SHA256:/, "", $4); print "  " $4 "  " $2 }'
+    fi
+    echo
+    echo "Configured in an empty folder with (SOURCES: the unpacked package):"
+    echo "  SOURCES/configure -prefix PREFIX ${QT_CONFIGURE[*]} -- -G Ninja"
+    echo "    -DCMAKE_TOOLCHAIN_FILE=mingw-w64-x86_64.cmake"
+    echo "    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake"
+    echo "then built and installed with cmake --build . && cmake --install ."
+    echo "(the host tools: Debian's qt6-base-dev-tools of the same version)"
+    echo
+    echo "Compiler: $(x86_64-w64-mingw32-g++-posix --version | head -n1)"
+    echo "MinGW-w64: $(dpkg-query -W -f '${Version}' mingw-w64-x86-64-dev)"
+}
+
+# The relink kit, BUILD/tolvana-<version>-relink-kit.tar.gz: the programs'
+# own objects and a script that links them again with another Qt.
+make_relink_kit() {
+    local version kit
+    version=$(sed -n 's/^project(Tolvana VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+    kit=$BUILD/tolvana-$version-relink-kit.tar.gz
+    qt_info >"$BUILD/qt-info.txt"
+    python3 "$ROOT/scripts/relink-kit.py" "$BUILD" "$QT_PREFIX" "$BUILD/qt-info.txt" \
+        "$TOOLCHAIN" "$kit"
+    log "relink kit: $kit"
 }
 
 # The program must start on a bare Windows: it may import only DLLs that come
@@ -140,7 +197,24 @@ check_imports() {
     log "${1##*/} imports only system DLLs: $(tr '\n' ' ' <<<"$dlls")"
 }
 
+# tolvana-cipher.exe alone: plain C++, no Qt, no tests.
+build_cipher() {
+    log "building tolvana-cipher.exe in $BUILD"
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DTOLVANA_BUILD_GUI=OFF -DTOLVANA_BUILD_TESTS=OFF \
+        -DTOLVANA_BUILD_BENCHMARKS=OFF -DTOLVANA_BUILD_FUZZERS=OFF >/dev/null
+    nice -n 10 cmake --build "$BUILD" --parallel 2 --target tolvana-cipher
+    check_imports "$BUILD/tools/tolvana-cipher.exe"
+}
+
 install_deps
+if [ "$STAGE" = cipher ]; then
+    build_cipher
+    exit 0
+fi
 build_qt
 [ "$STAGE" = qt ] && exit 0
 bash scripts/build-web.sh # the web page, put beside tolvana.exe

@@ -16,6 +16,11 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/xsession.sh"
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
+# The commit's time stands for "now" in everything the build writes (GCC,
+# rcc, CPack, makensis), so that the same commit builds into the same bytes.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && epoch=$(git log -1 --format=%ct 2>/dev/null); then
+    export SOURCE_DATE_EPOCH=$epoch
+fi
 
 bash scripts/install-deps.sh @program dpkg-dev file
 # The web page, installed in /usr/share/tolvana, unless TOLVANA_WEB_PAGE names one.
