@@ -4,6 +4,7 @@
 // scripted dialogs, its controls by name and its buttons pressed with the
 // mouse.
 
+#include "tests/support/design_font.h"
 #include "tests/support/password_folder.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/textbox_fixture.h"
@@ -11,7 +12,6 @@
 #include "ui/textbox/codetextbox.h"
 
 #include <QApplication>
-#include <QFontInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
@@ -21,15 +21,6 @@
 #include <memory>
 
 namespace tolvana::testing {
-
-// Whether the design font (Liberation Sans, or Arial with its widths) is
-// there: only then does the window keep the drawn geometry to the pixel. Qt's
-// offscreen platform in the Windows build under Wine has no fonts of the
-// system, and its stand-in's wider letters make the window grow instead.
-inline bool DesignFontPresent() {
-    const QString family = QFontInfo(QApplication::font()).family();
-    return family == u"Liberation Sans" || family == u"Arial";
-}
 
 class MainWindowFixture : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 #include "tests/ui/forms/window_fixture.h"
 #include "ui/forms/helpwindow.h"
 
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -104,8 +105,14 @@ TEST(HelpGuideTest, NamesEveryPasswordFileInTheOrderTheyAreRead) {
     const ui::PasswordPlaces places(
         {{{"/a/numberone", "/a/id"}, "/a", false}, {{"/b/numberone", "/b/id"}, {}, true}}, {1});
     const QString guide = ui::HelpGuide(places);
-    const qsizetype first = guide.indexOf(QStringLiteral("  /a/numberone\r\n  /a/id\r\n"));
-    const qsizetype second = guide.indexOf(QStringLiteral("  /b/numberone\r\n  /b/id\r\n"));
+    // Each as the platform writes paths (with '\\' on Windows).
+    const auto pair = [](const char* folder) {
+        return QStringLiteral("  %1\r\n  %2\r\n")
+            .arg(QDir::toNativeSeparators(QStringLiteral("/%1/numberone").arg(folder)),
+                 QDir::toNativeSeparators(QStringLiteral("/%1/id").arg(folder)));
+    };
+    const qsizetype first = guide.indexOf(pair("a"));
+    const qsizetype second = guide.indexOf(pair("b"));
     EXPECT_GE(first, 0);
     EXPECT_GT(second, first);
     EXPECT_TRUE(guide.startsWith(QStringLiteral("\r\n"))); // a blank line after the text
