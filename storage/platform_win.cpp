@@ -8,6 +8,7 @@
 
 #include "storage/platform.h"
 #include "storage/platform_p.h"
+#include "storage/platform_win.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -51,6 +52,40 @@ Reason ReasonOf(DWORD error) {
     case ERROR_DIRECTORY: return Reason::NotFound;
     case ERROR_BROKEN_PIPE:
     case ERROR_NO_DATA: return Reason::ReceiverClosed;
+    // The other codes that the file functions are documented to give.
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW: return Reason::NameTooLong;
+    case ERROR_CANT_RESOLVE_FILENAME: return Reason::TooManyLinks;
+    case ERROR_FILE_TOO_LARGE: return Reason::FileSizeLimit;
+    case ERROR_BUSY:
+    case ERROR_DRIVE_LOCKED: return Reason::InUse;
+    case ERROR_TOO_MANY_OPEN_FILES: return Reason::TooManyOpen;
+    case ERROR_CRC:
+    case ERROR_SEEK:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE: return Reason::DeviceError;
+    case ERROR_OPERATION_ABORTED: return Reason::Interrupted;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return Reason::OutOfMemory;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_FUNCTION: return Reason::NotSupported;
+    case ERROR_NOT_SAME_DEVICE: return Reason::OtherFileSystem;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return Reason::AlreadyExists;
+    case ERROR_DIR_NOT_EMPTY: return Reason::FolderNotEmpty;
+    case ERROR_TOO_MANY_LINKS: return Reason::LinkLimit;
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR: return Reason::StaleFile;
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST: return Reason::NoDevice;
+    case ERROR_NETWORK_ACCESS_DENIED: return Reason::NoPermission;
+    case ERROR_INVALID_HANDLE: return Reason::ProgramFault;
     default: return Reason::Other;
     }
 }
@@ -394,6 +429,11 @@ void CheckWritable(const std::wstring& target, DWORD attributes, const std::stri
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!probe.isOpen()) throw SystemError(Kind::CannotOpen, path, ::GetLastError());
     CheckDiskFile(Native(probe), Kind::CannotOpen, path);
+    // The new version takes the place of one name only; the file's other
+    // names (hard links) would keep the old text, silently split off from it.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(Native(probe), &info) && info.nNumberOfLinks > 1)
+        throw StorageError(Kind::CannotOpen, path, Reason::HasOtherNames);
 }
 
 // The handle of a C runtime file descriptor, which stays the descriptor's.
@@ -582,6 +622,10 @@ void SyncAndClose(File& file, const std::string& path) {
 }
 
 void GuardProcess() {}
+
+namespace win {
+StorageError::Reason ReasonOfError(unsigned long error) { return ReasonOf(error); }
+} // namespace win
 
 namespace {
 // The volume and file index of an open handle: what tells one file from

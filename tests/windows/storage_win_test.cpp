@@ -5,6 +5,7 @@
 #include "storage/files.h"
 #include "storage/passwordstore.h"
 #include "storage/platform.h"
+#include "storage/platform_win.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,41 @@ template <typename Action> void ExpectError(Action&& action, Kind kind, Reason r
         EXPECT_EQ(e.kind(), kind) << e.what();
         EXPECT_EQ(e.reason(), reason) << e.what();
     }
+}
+
+// Every code that the file functions are documented to give has a reason of
+// its own: "systemfel N" is left for codes nobody documents.
+TEST(WindowsErrors, EveryDocumentedCodeHasAReason) {
+    const unsigned long documented[] = {
+        ERROR_ACCESS_DENIED,  ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_DISK_FULL,
+        ERROR_HANDLE_DISK_FULL, ERROR_WRITE_PROTECT,   ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
+        ERROR_FILENAME_EXCED_RANGE, ERROR_CANT_RESOLVE_FILENAME, ERROR_FILE_TOO_LARGE,
+        ERROR_BUSY,           ERROR_TOO_MANY_OPEN_FILES, ERROR_CRC,          ERROR_WRITE_FAULT,
+        ERROR_READ_FAULT,     ERROR_GEN_FAILURE,       ERROR_IO_DEVICE,      ERROR_OPERATION_ABORTED,
+        ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_NAME,   ERROR_NOT_SUPPORTED,  ERROR_NOT_SAME_DEVICE,
+        ERROR_ALREADY_EXISTS, ERROR_FILE_EXISTS,       ERROR_DIR_NOT_EMPTY,  ERROR_TOO_MANY_LINKS,
+        ERROR_NETNAME_DELETED, ERROR_NOT_READY,        ERROR_INVALID_HANDLE, ERROR_BROKEN_PIPE};
+    for (unsigned long error : documented) {
+        SCOPED_TRACE(error);
+        EXPECT_NE(platform::win::ReasonOfError(error), Reason::Other);
+    }
+    EXPECT_EQ(platform::win::ReasonOfError(ERROR_FILENAME_EXCED_RANGE), Reason::NameTooLong);
+}
+
+// A file with a second name (a hard link) is not split from it.
+TEST_F(WindowsFiles, AFileWithOtherNamesIsNotSplitOff) {
+    PutBytes(Native("brev.crp"), "\"old\"\r\n");
+    if (!::CreateHardLinkW(Native("kopia.crp").c_str(), Native("brev.crp").c_str(), nullptr))
+        GTEST_SKIP() << "no hard links here";
+    ExpectError(
+        [&] {
+            OutputFile file = OpenForOutput(Path("brev.crp"));
+            file.WriteField("new");
+            file.Close();
+        },
+        Kind::CannotOpen, Reason::HasOtherNames);
+    EXPECT_EQ(Bytes(Native("brev.crp")), "\"old\"\r\n");
+    EXPECT_EQ(Bytes(Native("kopia.crp")), "\"old\"\r\n");
 }
 
 TEST_F(WindowsFiles, NamesWithSwedishLettersAreWrittenAndReadBinary) {
