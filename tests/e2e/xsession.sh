@@ -1,12 +1,12 @@
 # Sourced by the scripts that drive a program in a real X window.
 #
-# start_xvfb: starts an X server of the caller's own (Xvfb, 1024x768), with
+# start_xvfb: starts an X server of the caller's own (Xvfb, 1024x768 or XVFB_SCREEN), with
 # its display number written to "$work/display", and sets DISPLAY and
 # xvfb_pid. The server outlives its last client (-noreset), so a program can
 # be started more than once. Returns 1 when the server did not come up.
 start_xvfb() {
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     [ -s "$work/display" ] || return 1
