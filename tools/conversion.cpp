@@ -172,7 +172,8 @@ public:
     FileDecoder(OpenedCipher opened, bool codePage)
         : file_(std::move(opened.file)), codePage_(codePage) {
         rest_.MakeRoom(opened.start.size());
-        std::memcpy(rest_.bytes.get(), opened.start.data(), opened.start.size());
+        if (!opened.start.empty())
+            std::memcpy(rest_.bytes.get(), opened.start.data(), opened.start.size());
         rest_.size = opened.start.size();
     }
 
@@ -232,7 +233,9 @@ private:
             const std::size_t end = cut.value_or(piece.size);
             rest_.size = 0;
             rest_.MakeRoom(piece.size - end);
-            std::memcpy(rest_.bytes.get(), piece.bytes.get() + end, piece.size - end);
+            // A buffer that never had room has no memory to copy to, even nothing.
+            if (piece.size > end)
+                std::memcpy(rest_.bytes.get(), piece.bytes.get() + end, piece.size - end);
             rest_.size = piece.size - end;
             piece.size = end;
             number = taken_++;
