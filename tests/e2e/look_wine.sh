@@ -10,21 +10,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 program=$(realpath "$1")
-wine_run=$(realpath "$2")
 artifacts=$(realpath -m "$3")
-work=$(mktemp -d)
-xvfb_pid=
-program_pid=
-export TOLVANA_WINEPREFIX="$work/prefix"
-
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    WINEPREFIX="$TOLVANA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_wine_session "$2"
 
 fail() {
     echo "FAILED: $*" >&2
@@ -33,12 +20,6 @@ fail() {
 }
 
 command -v import >/dev/null || fail "ImageMagick's import is missing"
-build_prefix=$(sed -n 's/^export WINEPREFIX=\${TOLVANA_WINEPREFIX:-\(.*\)}$/\1/p' "$wine_run")
-[ -f "$build_prefix/.ready" ] || "$wine_run" cmd /c exit >/dev/null 2>&1 || true
-cp -al "$build_prefix" "$TOLVANA_WINEPREFIX"
-for reg in "$TOLVANA_WINEPREFIX"/*.reg; do cp --remove-destination "$build_prefix/${reg##*/}" "$reg"; done
-rm -f "$TOLVANA_WINEPREFIX/wineserver" "$TOLVANA_WINEPREFIX/drive_c/numberone" \
-    "$TOLVANA_WINEPREFIX/drive_c/id"
 mkdir -p "$artifacts" "$work/files"
 
 XVFB_SCREEN=1920x1080x24 start_xvfb || fail "Xvfb did not start"

@@ -12,23 +12,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 program=$(realpath "$1")
-wine_run=$(realpath "$2")
-work=$(mktemp -d)
-xvfb_pid=
-program_pid=
-
-# A Wine prefix of this test's own, copied from the build's, so that no
-# password set by another test is asked for.
-export TOLVANA_WINEPREFIX="$work/prefix"
-
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    WINEPREFIX="$TOLVANA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_wine_session "$2"
 
 fail() {
     echo "FAILED: $*" >&2
@@ -39,14 +23,6 @@ fail() {
     exit 1
 }
 
-build_prefix=$(sed -n 's/^export WINEPREFIX=\${TOLVANA_WINEPREFIX:-\(.*\)}$/\1/p' "$wine_run")
-[ -f "$build_prefix/.ready" ] || "$wine_run" cmd /c exit >/dev/null 2>&1 || true
-# Hard links keep the copy quick; the registry files, which Wine rewrites,
-# are copies of their own.
-cp -al "$build_prefix" "$TOLVANA_WINEPREFIX"
-for reg in "$TOLVANA_WINEPREFIX"/*.reg; do cp --remove-destination "$build_prefix/${reg##*/}" "$reg"; done
-rm -f "$TOLVANA_WINEPREFIX/wineserver" "$TOLVANA_WINEPREFIX/drive_c/numberone" \
-    "$TOLVANA_WINEPREFIX/drive_c/id"
 mkdir -p "$work/files"
 
 # The point as decimal separator, as in the Linux test's expected bytes.

@@ -30,3 +30,36 @@ find_window() {
     done
     return 1
 }
+
+# start_wine_session WINE-RUN: for the scripts that drive a Windows program
+# under Wine. Makes "$work", a Wine prefix of the script's own copied from the
+# build's (so that no password set by another test is asked for), and ends
+# the program, Wine's server and the X server when the script ends. Sets
+# work, wine_run, xvfb_pid and program_pid, and exports TOLVANA_WINEPREFIX.
+start_wine_session() {
+    wine_run=$(realpath "$1")
+    work=$(mktemp -d)
+    xvfb_pid=
+    program_pid=
+    export TOLVANA_WINEPREFIX="$work/prefix"
+    trap end_wine_session EXIT
+    local build_prefix reg
+    build_prefix=$(sed -n 's/^export WINEPREFIX=\${TOLVANA_WINEPREFIX:-\(.*\)}$/\1/p' "$wine_run")
+    [ -f "$build_prefix/.ready" ] || "$wine_run" cmd /c exit >/dev/null 2>&1 || true
+    # Hard links keep the copy quick; the registry files, which Wine rewrites,
+    # are copies of their own.
+    cp -al "$build_prefix" "$TOLVANA_WINEPREFIX"
+    for reg in "$TOLVANA_WINEPREFIX"/*.reg; do
+        cp --remove-destination "$build_prefix/${reg##*/}" "$reg"
+    done
+    rm -f "$TOLVANA_WINEPREFIX/wineserver" "$TOLVANA_WINEPREFIX/drive_c/numberone" \
+        "$TOLVANA_WINEPREFIX/drive_c/id"
+}
+
+end_wine_session() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    WINEPREFIX="$TOLVANA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
