@@ -19,24 +19,15 @@ bash scripts/install-deps.sh @program xvfb x11-xkb-utils xdotool imagemagick
 cmake -S . -B "$BUILD_DIR" -G Ninja -DTOLVANA_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$BUILD_DIR" --target tolvana >/dev/null
 
-work=$(mktemp -d)
-xvfb_pid=
-program_pid=
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=../tests/e2e/xsession.sh
+source "$ROOT/tests/e2e/xsession.sh"
+start_session
 fail() {
     echo "screenshot.sh: $*" >&2
     [ -f "$work/program.log" ] && sed 's/^/  program: /' "$work/program.log" >&2
     exit 1
 }
 
-# shellcheck source=../tests/e2e/xsession.sh
-source "$ROOT/tests/e2e/xsession.sh"
 mkdir -p "$work/home" "$work/data" "$work/config" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
 export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"

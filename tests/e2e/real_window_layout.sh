@@ -9,19 +9,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 program=$(realpath "$1")
-work=$(mktemp -d)
-xvfb_pid=
-wm_pid=
-program_pid=
-
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+start_session
 
 fail() {
     echo "FAILED: $*" >&2

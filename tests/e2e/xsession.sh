@@ -31,18 +31,37 @@ find_window() {
     return 1
 }
 
-# start_wine_session WINE-RUN: for the scripts that drive a Windows program
-# under Wine. Makes "$work", a Wine prefix of the script's own copied from the
-# build's (so that no password set by another test is asked for), and ends
-# the program, Wine's server and the X server when the script ends. Sets
-# work, wine_run, xvfb_pid and program_pid, and exports TOLVANA_WINEPREFIX.
-start_wine_session() {
-    wine_run=$(realpath "$1")
+# start_session: makes "$work", the script's own folder, and ends whatever
+# the script started there when it ends: the program, Wine's server (where a
+# Wine session runs), the window manager and the X server, in that order,
+# then removes the folder. Sets work, xvfb_pid, wm_pid and program_pid.
+start_session() {
     work=$(mktemp -d)
     xvfb_pid=
+    wm_pid=
     program_pid=
+    trap end_session EXIT
+}
+
+end_session() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    if [ -n "${TOLVANA_WINEPREFIX:-}" ]; then
+        WINEPREFIX="$TOLVANA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    fi
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+
+# start_wine_session WINE-RUN: start_session for the scripts that drive a
+# Windows program under Wine, with a Wine prefix of the script's own copied
+# from the build's (so that no password set by another test is asked for).
+# Sets wine_run too, and exports TOLVANA_WINEPREFIX.
+start_wine_session() {
+    wine_run=$(realpath "$1")
+    start_session
     export TOLVANA_WINEPREFIX="$work/prefix"
-    trap end_wine_session EXIT
     local build_prefix reg
     build_prefix=$(sed -n 's/^export WINEPREFIX=\${TOLVANA_WINEPREFIX:-\(.*\)}$/\1/p' "$wine_run")
     [ -f "$build_prefix/.ready" ] || "$wine_run" cmd /c exit >/dev/null 2>&1 || true
@@ -54,12 +73,4 @@ start_wine_session() {
     done
     rm -f "$TOLVANA_WINEPREFIX/wineserver" "$TOLVANA_WINEPREFIX/drive_c/numberone" \
         "$TOLVANA_WINEPREFIX/drive_c/id"
-}
-
-end_wine_session() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    WINEPREFIX="$TOLVANA_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
 }
