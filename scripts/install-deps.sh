@@ -3,9 +3,8 @@
 # installed yet. Runs apt-get update only when something is missing.
 #
 # Two names stand for sets, so that every script asks for the same:
-#   @program  what building and running the program needs (Qt, its Swedish
-#             translation, the fonts the windows are drawn with, rsvg-convert
-#             that draws the icons)
+#   @program  what building and running the program needs (Qt, the fonts
+#             the windows are drawn with, rsvg-convert that draws the icons)
 #   @tests    what the test suites need besides (GoogleTest, Google Benchmark,
 #             an X server, a window manager and the tools that drive them)
 #   @web      what the web page's build and its browser tests need (emscripten,
@@ -16,7 +15,7 @@
 # the scripts find it there.
 set -euo pipefail
 
-program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins qt6-translations-l10n librsvg2-bin
+program=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins librsvg2-bin
     fonts-dejavu-core fonts-liberation2)
 tests=(libgtest-dev libbenchmark-dev xvfb x11-xkb-utils xdotool openbox wmctrl imagemagick x11-utils)
 web=(emscripten python3 chromium chromium-driver python3-selenium)

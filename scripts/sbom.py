@@ -6,8 +6,8 @@ versions and licences:
 - the Debian package: the programs and the web page, and the Debian packages
   of Qt that the programs link at run time (DEPENDS_ON);
 - tolvana.exe: Qt linked in statically, with the libraries that Qt's own
-  sources bring (zlib, libpng, FreeType, HarfBuzz, PCRE2, ...), Qt's Swedish
-  translation, and the MinGW-w64 and GCC run-time libraries;
+  sources bring (zlib, libpng, FreeType, HarfBuzz, PCRE2, ...), and the
+  MinGW-w64 and GCC run-time libraries;
 - tolvana-cipher.exe: the MinGW-w64 and GCC run-time libraries;
 - tolvana.html: emscripten's run-time libraries compiled into it;
 - the installer: the programs it holds; the relink kit: Tolvana's own
@@ -138,9 +138,6 @@ def main(argv):
                for name, ver, licence, url in QT_BUNDLED]
     for b in bundled:
         doc.relate(qt, "CONTAINS", b)
-    qt_sv = doc.package("qt-translation-sv", "Qt's Swedish translation (qt_sv.qm)",
-                        deb_version("qt6-translations-l10n"), QT_LICENCE, purpose="FILE",
-                        comment="From Debian's qt6-translations-l10n, built into the programs.")
     mingw = doc.package("mingw-w64-runtime", "MinGW-w64 run time (CRT and winpthreads)",
                         deb_version("mingw-w64-x86-64-dev"),
                         "ZPL-2.1 AND MIT AND BSD-3-Clause AND LicenseRef-public-domain",
@@ -169,7 +166,7 @@ def main(argv):
         doc.relate(spdx_id, "GENERATED_FROM", source)
         exes[name] = spdx_id
         if name == "tolvana.exe":
-            for part in (qt, qt_sv, mingw, gcc):
+            for part in (qt, mingw, gcc):
                 doc.relate(spdx_id, "STATIC_LINK", part)
         elif name == "tolvana-cipher.exe":
             for part in (mingw, gcc):

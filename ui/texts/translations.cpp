@@ -1,96 +1,205 @@
 #include "ui/texts/translations.h"
 
 #include <QCoreApplication>
-#include <QHash>
-#include <QTranslator>
 
 namespace tolvana::ui {
-namespace {
 
-// Qt texts that Qt's Swedish translation of this Qt version leaves in English:
-// the standard buttons (their texts moved to another context than the one
-// the translation knows), parts of the file dialog and the context menu of
-// text edits.
-class MissingTexts : public QTranslator {
-public:
-    using QTranslator::QTranslator;
+const QHash<QString, QString>& QtTextsInSwedish::table() {
+    static const QHash<QString, QString> kTexts = {
+        // The standard buttons of message boxes and dialogs.
+        {"QPlatformTheme|OK", "OK"},
+        {"QPlatformTheme|Save", "Spara"},
+        {"QPlatformTheme|Save All", "Spara alla"},
+        {"QPlatformTheme|Open", "Öppna"},
+        {"QPlatformTheme|&Yes", "&Ja"},
+        {"QPlatformTheme|Yes to &All", "Ja till &alla"},
+        {"QPlatformTheme|&No", "&Nej"},
+        {"QPlatformTheme|N&o to All", "N&ej till alla"},
+        {"QPlatformTheme|Abort", "Avbryt"},
+        {"QPlatformTheme|Retry", "Försök igen"},
+        {"QPlatformTheme|Ignore", "Ignorera"},
+        {"QPlatformTheme|Close", "Stäng"},
+        {"QPlatformTheme|Cancel", "Avbryt"},
+        {"QPlatformTheme|Discard", "Förkasta"},
+        {"QPlatformTheme|Help", "Hjälp"},
+        {"QPlatformTheme|Apply", "Verkställ"},
+        {"QPlatformTheme|Reset", "Återställ"},
+        {"QPlatformTheme|Restore Defaults", "Återställ standardvärden"},
+        {"QDialogButtonBox|OK", "OK"},
+        {"QMessageBox|Show Details...", "Visa detaljer…"},
+        {"QMessageBox|Hide Details...", "Dölj detaljer…"},
+        {"QMessageBox|About Qt", "Om Qt"},
+        // The direction of the language, which Qt asks of every translation.
+        {"QGuiApplication|QT_LAYOUT_DIRECTION", "LTR"},
+        {"QInputDialog|Enter a value:", "Skriv ett värde:"},
+        {"QProgressDialog|Cancel", "Avbryt"},
 
-    bool isEmpty() const override { return false; }
+        // The file dialog of the widgets, its list and its questions.
+        {"QFileDialog|Look in:", "Leta i:"},
+        {"QFileDialog|Back", "Bakåt"},
+        {"QFileDialog|Go back", "Gå tillbaka"},
+        {"QFileDialog|Alt+Left", "Alt+Left"},
+        {"QFileDialog|Forward", "Framåt"},
+        {"QFileDialog|Go forward", "Gå framåt"},
+        {"QFileDialog|Alt+Right", "Alt+Right"},
+        {"QFileDialog|Parent Directory", "Överordnad mapp"},
+        {"QFileDialog|Go to the parent directory", "Gå till överordnad mapp"},
+        {"QFileDialog|Alt+Up", "Alt+Up"},
+        {"QFileDialog|Create New Folder", "Skapa ny mapp"},
+        {"QFileDialog|Create a New Folder", "Skapa en ny mapp"},
+        {"QFileDialog|List View", "Lista"},
+        {"QFileDialog|Change to list view mode", "Visa som lista"},
+        {"QFileDialog|Detail View", "Detaljer"},
+        {"QFileDialog|Change to detail view mode", "Visa med detaljer"},
+        {"QFileDialog|Sidebar", "Sidopanel"},
+        {"QFileDialog|List of places and bookmarks", "Platser och bokmärken"},
+        {"QFileDialog|Files", "Filer"},
+        {"QFileDialog|Files of type:", "Filtyp:"},
+        {"QFileDialog|Find Directory", "Välj mapp"},
+        {"QFileDialog|Open", "Öppna"},
+        {"QFileDialog|Save As", "Spara som"},
+        {"QFileDialog|Directory:", "Mapp:"},
+        {"QFileDialog|File &name:", "Fil&namn:"},
+        {"QFileDialog|&Open", "&Öppna"},
+        {"QFileDialog|&Choose", "&Välj"},
+        {"QFileDialog|&Save", "&Spara"},
+        {"QFileDialog|Show ", "Visa "},
+        {"QFileDialog|&Rename", "&Byt namn"},
+        {"QFileDialog|&Delete", "&Ta bort"},
+        {"QFileDialog|Show &hidden files", "Visa &dolda filer"},
+        {"QFileDialog|&New Folder", "&Ny mapp"},
+        {"QFileDialog|All files (*)", "Alla filer (*)"},
+        {"QFileDialog|All Files (*)", "Alla filer (*)"},
+        {"QFileDialog|Directories", "Mappar"},
+        {"QFileDialog|%1\nDirectory not found.\nPlease verify the correct directory name was given.",
+         "%1\nMappen finns inte.\nSe efter att mappens namn är rätt."},
+        {"QFileDialog|%1 already exists.\nDo you want to replace it?",
+         "%1 finns redan.\nVill du ersätta den?"},
+        {"QFileDialog|%1\nFile not found.\nPlease verify the correct file name was given.",
+         "%1\nFilen finns inte.\nSe efter att filens namn är rätt."},
+        {"QFileDialog|New Folder", "Ny mapp"},
+        {"QFileDialog|Delete", "Ta bort"},
+        {"QFileDialog|'%1' is write protected.\nDo you want to delete it anyway?",
+         "\"%1\" är skrivskyddad.\nVill du ta bort den ändå?"},
+        {"QFileDialog|Are you sure you want to delete '%1'?", "Vill du verkligen ta bort \"%1\"?"},
+        {"QFileDialog|Could not delete directory.", "Mappen kunde inte tas bort."},
+        {"QFileDialog|Recent Places", "Senaste platser"},
+        {"QFileDialog|Remove", "Ta bort"},
+        {"QFileSystemModel|Name", "Namn"},
+        {"QFileSystemModel|Size", "Storlek"},
+        {"QFileSystemModel|Kind", "Sort"},
+        {"QFileSystemModel|Type", "Typ"},
+        {"QFileSystemModel|Date Modified", "Ändrad"},
+        {"QFileSystemModel|Computer", "Dator"},
+        {"QFileSystemModel|My Computer", "Den här datorn"},
+        {"QAbstractFileIconProvider|Drive", "Enhet"},
+        {"QAbstractFileIconProvider|File", "Fil"},
+        {"QAbstractFileIconProvider|File Folder", "Filmapp"},
+        {"QAbstractFileIconProvider|Folder", "Mapp"},
+        {"QAbstractFileIconProvider|Alias", "Alias"},
+        {"QAbstractFileIconProvider|Shortcut", "Genväg"},
+        {"QAbstractFileIconProvider|Unknown", "Okänd"},
 
-    QString translate(const char* context, const char* sourceText, const char* = nullptr,
-                      int = -1) const override {
-        static const QHash<QString, QString> kTexts = {
-            {"QPlatformTheme|OK", "OK"},
-            {"QPlatformTheme|Save", "Spara"},
-            {"QPlatformTheme|Save All", "Spara alla"},
-            {"QPlatformTheme|Open", "Öppna"},
-            {"QPlatformTheme|&Yes", "&Ja"},
-            {"QPlatformTheme|Yes to &All", "Ja till &alla"},
-            {"QPlatformTheme|&No", "&Nej"},
-            {"QPlatformTheme|N&o to All", "N&ej till alla"},
-            {"QPlatformTheme|Abort", "Avbryt"},
-            {"QPlatformTheme|Retry", "Försök igen"},
-            {"QPlatformTheme|Ignore", "Ignorera"},
-            {"QPlatformTheme|Close", "Stäng"},
-            {"QPlatformTheme|Cancel", "Avbryt"},
-            {"QPlatformTheme|Discard", "Förkasta"},
-            {"QPlatformTheme|Don't Save", "Spara inte"},
-            {"QPlatformTheme|Close without Saving", "Stäng utan att spara"},
-            {"QPlatformTheme|Help", "Hjälp"},
-            {"QPlatformTheme|Apply", "Verkställ"},
-            {"QPlatformTheme|Reset", "Återställ"},
-            {"QPlatformTheme|Restore Defaults", "Återställ standardvärden"},
-            {"QFileDialog|Look in:", "Leta i:"},
-            {"QFileDialog|Sidebar", "Sidopanel"},
-            {"QFileDialog|Files", "Filer"},
-            {"QFileDialog|Recent Places", "Senaste platser"},
-            {"QFileDialog|&New Folder", "&Ny mapp"},
-            {"QFileDialog|Go back", "Gå tillbaka"},
-            {"QFileDialog|Go forward", "Gå framåt"},
-            {"QFileDialog|Go to the parent directory", "Gå till överordnad mapp"},
-            {"QFileDialog|Create a New Folder", "Skapa en ny mapp"},
-            {"QFileDialog|Change to list view mode", "Visa som lista"},
-            {"QFileDialog|Change to detail view mode", "Visa med detaljer"},
-            {"QFileDialog|Are you sure you want to delete '%1'?",
-             "Vill du verkligen ta bort \"%1\"?"},
-            {"QFileDialog|Folder", "Mapp"},
-            {"QFileDialog|File Folder", "Filmapp"},
-            {"QFileDialog|Alias", "Alias"},
-            {"QFileDialog|Shortcut", "Genväg"},
-            {"QFileDialog|&Choose", "&Välj"},
-            {"QFileDialog|Show hidden files", "Visa dolda filer"},
-            {"QFileSystemModel|Invalid filename", "Ogiltigt filnamn"},
-            {"QFileSystemModel|Computer", "Dator"},
-            {"QFileSystemModel|My Computer", "Den här datorn"},
-            {"QAbstractFileIconProvider|Folder", "Mapp"},
-            {"QAbstractFileIconProvider|Drive", "Enhet"},
-            {"QAbstractFileIconProvider|File", "Fil"},
-            {"QAbstractFileIconProvider|%1 File", "%1-fil"},
-            // The context menu of the text boxes, as Qt's plain text edit has it.
-            {"QWidgetTextControl|&Undo", "&Ångra"},
-            {"QWidgetTextControl|&Redo", "&Gör om"},
-            {"QWidgetTextControl|Cu&t", "Klipp &ut"},
-            {"QWidgetTextControl|&Copy", "&Kopiera"},
-            {"QWidgetTextControl|&Paste", "Klistra &in"},
-            {"QWidgetTextControl|Delete", "Ta bort"},
-            {"QWidgetTextControl|Select All", "Markera allt"},
-        };
-        return kTexts.value(QString::fromLatin1(context) + u'|' + QString::fromUtf8(sourceText));
-    }
-};
+        // The context menus of text fields (the password box) and of the
+        // program's text boxes, which use the same words.
+        {"QLineEdit|&Undo", "&Ångra"},
+        {"QLineEdit|&Redo", "&Gör om"},
+        {"QLineEdit|Cu&t", "Klipp &ut"},
+        {"QLineEdit|&Copy", "&Kopiera"},
+        {"QLineEdit|&Paste", "Klistra &in"},
+        {"QLineEdit|Delete", "Ta bort"},
+        {"QLineEdit|Select All", "Markera allt"},
+        {"QWidgetTextControl|&Undo", "&Ångra"},
+        {"QWidgetTextControl|&Redo", "&Gör om"},
+        {"QWidgetTextControl|Cu&t", "Klipp &ut"},
+        {"QWidgetTextControl|&Copy", "&Kopiera"},
+        {"QWidgetTextControl|Copy &Link Location", "Kopiera &länkadress"},
+        {"QWidgetTextControl|&Paste", "Klistra &in"},
+        {"QWidgetTextControl|Delete", "Ta bort"},
+        {"QWidgetTextControl|Select All", "Markera allt"},
+        {"QUnicodeControlCharacterMenu|Insert Unicode control character",
+         "Infoga Unicode-styrtecken"},
+        {"QUnicodeControlCharacterMenu|LRM Left-to-right mark", "LRM Vänster till höger-markering"},
+        {"QUnicodeControlCharacterMenu|RLM Right-to-left mark", "RLM Höger till vänster-markering"},
+        {"QUnicodeControlCharacterMenu|ZWJ Zero width joiner", "ZWJ Sammanfogare utan bredd"},
+        {"QUnicodeControlCharacterMenu|ZWNJ Zero width non-joiner", "ZWNJ Avskiljare utan bredd"},
+        {"QUnicodeControlCharacterMenu|ZWSP Zero width space", "ZWSP Mellanrum utan bredd"},
+        {"QUnicodeControlCharacterMenu|LRE Start of left-to-right embedding",
+         "LRE Början på inbäddning vänster till höger"},
+        {"QUnicodeControlCharacterMenu|RLE Start of right-to-left embedding",
+         "RLE Början på inbäddning höger till vänster"},
+        {"QUnicodeControlCharacterMenu|LRO Start of left-to-right override",
+         "LRO Början på påtvingad vänster till höger"},
+        {"QUnicodeControlCharacterMenu|RLO Start of right-to-left override",
+         "RLO Början på påtvingad höger till vänster"},
+        {"QUnicodeControlCharacterMenu|PDF Pop directional formatting",
+         "PDF Slut på riktningsformatering"},
+        {"QUnicodeControlCharacterMenu|LRI Left-to-right isolate", "LRI Isolering vänster till höger"},
+        {"QUnicodeControlCharacterMenu|RLI Right-to-left isolate", "RLI Isolering höger till vänster"},
+        {"QUnicodeControlCharacterMenu|FSI First strong isolate",
+         "FSI Isolering efter första starka tecknet"},
+        {"QUnicodeControlCharacterMenu|PDI Pop directional isolate", "PDI Slut på riktningsisolering"},
 
-} // namespace
+        // The context menu of scroll bars.
+        {"QScrollBar|Scroll here", "Rulla hit"},
+        {"QScrollBar|Left edge", "Vänsterkanten"},
+        {"QScrollBar|Top", "Överst"},
+        {"QScrollBar|Right edge", "Högerkanten"},
+        {"QScrollBar|Bottom", "Nederst"},
+        {"QScrollBar|Page left", "En sida åt vänster"},
+        {"QScrollBar|Page up", "En sida upp"},
+        {"QScrollBar|Page right", "En sida åt höger"},
+        {"QScrollBar|Page down", "En sida ned"},
+        {"QScrollBar|Scroll left", "Rulla åt vänster"},
+        {"QScrollBar|Scroll up", "Rulla upp"},
+        {"QScrollBar|Scroll right", "Rulla åt höger"},
+        {"QScrollBar|Scroll down", "Rulla ned"},
 
-bool InstallSwedishTranslations(QCoreApplication& application) {
-    // Installed first, so Qt's own translation is asked before it.
-    QCoreApplication::installTranslator(new MissingTexts(&application));
-    auto* qt = new QTranslator(&application);
-    if (!qt->load(QStringLiteral(":/translations/qt_sv.qm"))) {
-        delete qt;
-        return false;
-    }
-    QCoreApplication::installTranslator(qt);
-    return true;
+        // Modifier keys as menus show them beside a command ("Ctrl+Skift+Z").
+        {"QShortcut|Ctrl", "Ctrl"},
+        {"QShortcut|Shift", "Skift"},
+        {"QShortcut|Alt", "Alt"},
+        {"QShortcut|Meta", "Meta"},
+        {"QShortcut|Num", "Num"},
+        {"QShortcut|F%1", "F%1"},
+
+        // What a screen reader says of the actions of a control.
+        {"QAccessibleActionInterface|Press", "Tryck"},
+        {"QAccessibleActionInterface|Increase", "Öka"},
+        {"QAccessibleActionInterface|Decrease", "Minska"},
+        {"QAccessibleActionInterface|ShowMenu", "Visa meny"},
+        {"QAccessibleActionInterface|SetFocus", "Ge fokus"},
+        {"QAccessibleActionInterface|Toggle", "Växla"},
+        {"QAccessibleActionInterface|Scroll Left", "Rulla åt vänster"},
+        {"QAccessibleActionInterface|Scroll Right", "Rulla åt höger"},
+        {"QAccessibleActionInterface|Scroll Up", "Rulla upp"},
+        {"QAccessibleActionInterface|Scroll Down", "Rulla ned"},
+        {"QAccessibleActionInterface|Previous Page", "Föregående sida"},
+        {"QAccessibleActionInterface|Next Page", "Nästa sida"},
+        {"QAccessibleActionInterface|Triggers the action", "Utför åtgärden"},
+        {"QAccessibleActionInterface|Increase the value", "Ökar värdet"},
+        {"QAccessibleActionInterface|Decrease the value", "Minskar värdet"},
+        {"QAccessibleActionInterface|Shows the menu", "Visar menyn"},
+        {"QAccessibleActionInterface|Sets the focus", "Ger fokus"},
+        {"QAccessibleActionInterface|Toggles the state", "Växlar läget"},
+        {"QAccessibleActionInterface|Scrolls to the left", "Rullar åt vänster"},
+        {"QAccessibleActionInterface|Scrolls to the right", "Rullar åt höger"},
+        {"QAccessibleActionInterface|Scrolls up", "Rullar upp"},
+        {"QAccessibleActionInterface|Scrolls down", "Rullar ned"},
+        {"QAccessibleActionInterface|Goes back a page", "Går en sida bakåt"},
+        {"QAccessibleActionInterface|Goes to the next page", "Går till nästa sida"},
+    };
+    return kTexts;
+}
+
+QString QtTextsInSwedish::translate(const char* context, const char* sourceText, const char*,
+                                    int) const {
+    if (!context || !sourceText) return {};
+    return table().value(QString::fromLatin1(context) + u'|' + QString::fromUtf8(sourceText));
+}
+
+void InstallSwedishTranslations(QCoreApplication& application) {
+    QCoreApplication::installTranslator(new QtTextsInSwedish(&application));
 }
 
 } // namespace tolvana::ui
