@@ -104,8 +104,10 @@ start
 # The window shows the program's icon, and its class is the one that the
 # menu entry names, so that docks and task bars group the two.
 olmira=$(find_window Olmira 20) || fail "no window Olmira"
-xprop -id "$olmira" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL) = ' ||
-    fail "the window has no icon"
+# The icon's pixels are many lines; grep -q would stop reading at the first
+# and xprop then die of SIGPIPE, which pipefail takes for a failure.
+icon=$(xprop -id "$olmira" _NET_WM_ICON)
+[[ $icon == "_NET_WM_ICON(CARDINAL) = "* ]] || fail "the window has no icon"
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$(dirname "${BASH_SOURCE[0]}")/../../desktop/se.tolvana.Tolvana.desktop")
 xprop -id "$olmira" WM_CLASS | grep -q "\"$wm_class\"\$" ||
     fail "the window's class is not \"$wm_class\": $(xprop -id "$olmira" WM_CLASS)"
